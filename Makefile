@@ -1,0 +1,39 @@
+# The two commands of the README. Each installs what is missing first (scripts/bootstrap).
+SHELL := /bin/bash
+.DEFAULT_GOAL := test
+JOBS ?= 2
+
+.PHONY: run test bootstrap native win64 win32 test-native test-win64 fuzz-smoke bench clean
+
+bootstrap:
+	@scripts/bootstrap
+
+native: bootstrap
+	cmake --preset native >/dev/null
+	cmake --build --preset native -j $(JOBS)
+
+win64: bootstrap
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 -j $(JOBS)
+
+win32: bootstrap
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j $(JOBS)
+
+test-native: native
+	ctest --preset native -j $(JOBS)
+
+test-win64: win64
+	scripts/wine-session ctest --preset win64 -j $(JOBS)
+
+test: test-native win32 test-win64
+
+run: win64
+	scripts/run-pellora
+
+bench: bootstrap
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench -j $(JOBS)
+
+clean:
+	rm -rf build

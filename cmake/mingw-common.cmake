@@ -1,0 +1,9 @@
+set(CMAKE_C_COMPILER ${PELLORA_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${PELLORA_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${PELLORA_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${PELLORA_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Static C, C++ and pthread runtimes: pellora.exe needs no DLL beside it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
