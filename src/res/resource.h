@@ -1,0 +1,36 @@
+#pragma once
+// Resource and command numbers shared by the resource script and the code.
+
+#define IDD_ABOUTBOX 100
+#define IDR_MAINFRAME 128
+#define IDB_CLOSE 130
+#define IDR_VIEWFRAME 131
+#define IDD_INPUT 132
+#define IDI_TRAY 133
+#define IDI_TRAY_ANIM 134
+#define IDB_TREE 135
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+#define IDC_INPUT_EDIT 1000
+#define IDC_VERSION 1001
+
+#define IDM_EXIT 32771
+#define IDM_TICKER 32772
+#define IDM_NOTI 32773
+#define IDM_ADD_RSS 32774
+#define IDM_MOD_RSS 32775
+#define IDM_DEL_RSS 32776
+#define IDM_KEYWORD 32777
+#define IDM_RSS_TICKER 32778
+#define IDM_TOPMOST 32780
+#define IDM_INTERNAL 32781
+#define IDM_REFRESH 32782
+#define IDM_VERSION 32783
+
+#define IDS_APP_TITLE 57344
+#define ID_APP_ABOUT 57664
+
+#define PELLORA_VERSION_BINARY 2, 4, 0, 0
+#define PELLORA_VERSION_TEXT "2.4.0.0"

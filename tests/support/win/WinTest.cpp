@@ -1,0 +1,181 @@
+#include "support/win/WinTest.h"
+
+#include <shellapi.h>
+
+#include <atomic>
+#include <utility>
+
+#include "win/Dialog.h"
+#include "win/Window.h"
+
+namespace test {
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;  // a test has no loop to end
+      win::Window::ProcessMessage(msg);
+    }
+    if (done()) return true;
+    if (::GetTickCount() - start >= timeoutMs) return done();
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  }
+}
+
+void PumpFor(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+namespace {
+std::atomic<int> counter{0};
+
+std::wstring UniqueName(const wchar_t* prefix) {
+  return prefix + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount()) + L"-" +
+         std::to_wstring(counter++);
+}
+}  // namespace
+
+TempDir::TempDir() {
+  wchar_t base[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, base);
+  path_ = std::wstring(base) + UniqueName(L"pellora-test-");
+  ::CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempDir::~TempDir() {
+  // Double-NUL-terminated list for the shell's recursive delete.
+  std::wstring from = path_ + L'\0';
+  SHFILEOPSTRUCTW op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NO_UI;
+  ::SHFileOperationW(&op);
+}
+
+ScopedConfig::ScopedConfig(Backend backend) : name_(UniqueName(L"pellora-test-")) {
+  iniPath_ = dir_.File(L"pellora.ini");
+  if (backend == Backend::Ini) {
+    HANDLE file = ::CreateFileW(iniPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    static const BYTE bom[2] = {0xFF, 0xFE};
+    DWORD written = 0;
+    ::WriteFile(file, bom, 2, &written, nullptr);
+    ::CloseHandle(file);
+  }
+  store_ = Reopen();
+  SetConfigOverride(store_.get());
+}
+
+ScopedConfig::~ScopedConfig() {
+  SetConfigOverride(nullptr);
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, RegistryPath().c_str());
+}
+
+std::unique_ptr<ConfigStore> ScopedConfig::Reopen() const {
+  return std::make_unique<ConfigStore>(name_.c_str(), HKEY_CURRENT_USER, iniPath_);
+}
+
+void ScopedConfig::Restart() {
+  store_ = Reopen();
+  SetConfigOverride(store_.get());
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(int answer) : answer_(answer) {
+  win::SetMessageBoxHook([this](HWND, const std::wstring& text, const std::wstring& caption, UINT type) {
+    asked_.push_back({text, caption, type});
+    return answer_;
+  });
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() { win::SetMessageBoxHook(nullptr); }
+
+DialogAnswerer::DialogAnswerer(bool pressOk, std::wstring typeText, bool typeIt) {
+  win::Dialog::SetAutomation([this, pressOk, typeText, typeIt](HWND dialog) {
+    Seen seen;
+    wchar_t buffer[4096];
+    ::GetWindowTextW(dialog, buffer, 4096);
+    seen.caption = buffer;
+    if (HWND edit = ::GetDlgItem(dialog, 1000)) {
+      ::GetWindowTextW(edit, buffer, 4096);
+      seen.editText = buffer;
+      if (typeIt) ::SetWindowTextW(edit, typeText.c_str());
+    }
+    seen_.push_back(seen);
+    statics_.clear();
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+      wchar_t cls[32];
+      ::GetClassNameW(child, cls, 32);
+      if (::lstrcmpiW(cls, L"Static") == 0) {
+        ::GetWindowTextW(child, buffer, 4096);
+        statics_.push_back(buffer);
+      }
+    }
+    ::PostMessageW(dialog, WM_COMMAND, pressOk ? IDOK : IDCANCEL, 0);
+  });
+}
+
+DialogAnswerer::~DialogAnswerer() { win::Dialog::SetAutomation(nullptr); }
+
+struct MenuProbe::State {
+  std::vector<std::vector<Item>> menus;
+  UINT choose = 0;
+  HHOOK hook = nullptr;
+};
+
+namespace {
+MenuProbe::State* activeProbe = nullptr;
+
+std::vector<MenuProbe::Item> ReadMenu(HMENU menu) {
+  std::vector<MenuProbe::Item> items;
+  const int count = ::GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[512] = {};
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STATE | MIIM_STRING;
+    info.dwTypeData = text;
+    info.cch = 511;
+    ::GetMenuItemInfoW(menu, i, TRUE, &info);
+    items.push_back({info.wID, text, (info.fType & MFT_SEPARATOR) != 0, (info.fState & MFS_DISABLED) != 0,
+                     (info.fState & MFS_CHECKED) != 0});
+  }
+  return items;
+}
+
+void CALLBACK CloseMenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  ::KillTimer(nullptr, id);
+  ::EndMenu();
+}
+
+// Runs after the owner handled WM_INITMENUPOPUP, so the update rules have been applied.
+LRESULT CALLBACK AfterWindowProc(int code, WPARAM wParam, LPARAM lParam) {
+  auto* info = reinterpret_cast<CWPRETSTRUCT*>(lParam);
+  if (code == HC_ACTION && activeProbe && info->message == WM_INITMENUPOPUP) {
+    HMENU menu = reinterpret_cast<HMENU>(info->wParam);
+    activeProbe->menus.push_back(ReadMenu(menu));
+    if (UINT id = std::exchange(activeProbe->choose, 0)) {
+      // The command a click on the entry would post to the menu's owner.
+      ::PostMessageW(info->hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    }
+    ::SetTimer(nullptr, 0, 1, &CloseMenuTimer);
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
+MenuProbe::MenuProbe() : state_(std::make_unique<State>()) {
+  activeProbe = state_.get();
+  state_->hook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, &AfterWindowProc, nullptr, ::GetCurrentThreadId());
+}
+
+MenuProbe::~MenuProbe() {
+  if (state_->hook) ::UnhookWindowsHookEx(state_->hook);
+  activeProbe = nullptr;
+}
+
+const std::vector<std::vector<MenuProbe::Item>>& MenuProbe::Menus() const { return state_->menus; }
+
+void MenuProbe::ChooseNext(UINT id) { state_->choose = id; }
+
+}  // namespace test
