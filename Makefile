@@ -3,7 +3,7 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := test
 JOBS ?= 2
 
-.PHONY: run test bootstrap native win64 win32 test-native test-win64 fuzz-smoke bench clean
+.PHONY: run stop test bootstrap native win64 win32 test-native test-win64 fuzz-smoke bench clean
 
 bootstrap:
 	@scripts/bootstrap
@@ -37,3 +37,6 @@ bench: bootstrap
 
 clean:
 	rm -rf build
+
+stop:
+	@if [[ -x build/run/pctl.exe ]]; then PELLORA_WINE_SESSION=1 WINEPREFIX=$(CURDIR)/build/wine/prefix WINEDEBUG=-all /usr/lib/wine/wine64 build/run/pctl.exe command 32771 || true; fi

@@ -48,6 +48,8 @@ int CMainFrame::OnCreate() {
   if (Config().CheckRegistryKey() == -1) {
     if (win::ShowMessageBox(Hwnd(), kFirstStartQuestion, win::LoadResString(IDS_APP_TITLE), MB_YESNO) == IDNO)
       Config().CreateIniFile();
+    else
+      Config().CreateRegistryKey();  // remembered even if this run writes nothing
   }
   taskbarCreated_ = ::RegisterWindowMessageW(L"TaskbarCreated");
 
@@ -102,15 +104,14 @@ void CMainFrame::OnSize(UINT type) {
 }
 
 void CMainFrame::OnMove() {
+  // Minimised and maximised windows have system-made positions: neither snapped nor stored.
+  if (::IsIconic(Hwnd()) || ::IsZoomed(Hwnd())) return;
   Box window = ToBox(win::WindowRect(Hwnd()));
   Box snapped = SnapMainWindow(window, ToBox(win::NearestWorkArea(Hwnd())));
   if (snapped != window)
     ::MoveWindow(Hwnd(), snapped.left, snapped.top, snapped.Width(), snapped.Height(), TRUE);
-  if (::IsIconic(Hwnd())) return;
-  if (!::IsZoomed(Hwnd())) {
-    Config().SetInt(section::kWindow, L"MAIN_X", snapped.left);
-    Config().SetInt(section::kWindow, L"MAIN_Y", snapped.top);
-  }
+  Config().SetInt(section::kWindow, L"MAIN_X", snapped.left);
+  Config().SetInt(section::kWindow, L"MAIN_Y", snapped.top);
 }
 
 void CMainFrame::OnClose() {

@@ -98,7 +98,9 @@ LRESULT TrayIcon::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CREATE:
       nid_ = NOTIFYICONDATAW{};
-      nid_.cbSize = sizeof(nid_);
+      // The version-2 form (up to the balloon fields): 936 bytes on x86. The icon needs
+      // nothing newer, and older shells accept this size.
+      nid_.cbSize = NOTIFYICONDATAW_V2_SIZE;
       nid_.hWnd = Hwnd();
       nid_.uID = 0;
       nid_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -120,7 +122,6 @@ LRESULT TrayIcon::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   return Window::OnMessage(msg, wParam, lParam);
 }
 
-// The record's size field must hold its full size of the platform (936 bytes on x86).
 #if defined(__i386__) || defined(_M_IX86)
-static_assert(sizeof(NOTIFYICONDATAW) == 936);
+static_assert(NOTIFYICONDATAW_V2_SIZE == 936);
 #endif

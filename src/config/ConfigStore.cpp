@@ -193,6 +193,12 @@ int ConfigStore::CheckRegistryKey() const {
   return ::RegOpenKeyExW(rootKey_, basePath_.c_str(), 0, KEY_ALL_ACCESS, key.Put()) == ERROR_SUCCESS ? 0 : -1;
 }
 
+void ConfigStore::CreateRegistryKey() const {
+  if (useIni_) return;
+  win::RegKey key;
+  ::RegCreateKeyExW(rootKey_, basePath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr);
+}
+
 void ConfigStore::CreateIniFile() const {
   // The byte-order mark makes the profile functions keep the file in UTF-16, so Hangul
   // keywords and addresses survive whatever the system's ANSI code page is.

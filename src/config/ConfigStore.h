@@ -26,6 +26,9 @@ class ConfigStore {
   void DeleteSection(const std::wstring& section) const;
   // 1 with the .ini back end; 0 when the registry key exists, -1 when it does not.
   int CheckRegistryKey() const;
+  // Creates the program's registry key (registry back end only), so that the choice of
+  // the registry is remembered even before any value is written.
+  void CreateRegistryKey() const;
   // Creates an empty profile file (starting with a UTF-16LE byte-order mark).
   void CreateIniFile() const;
 

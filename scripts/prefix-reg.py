@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Writes a UTF-16LE registry file (with byte-order mark) that makes Wine render Hangul:
-Tahoma and the dialog fonts link to NanumGothic, and "굴림" is replaced by NanumGothic."""
+"""Writes the UTF-16LE registry file (with byte-order mark) that sets up a Wine prefix:
+- Hangul renders: Tahoma and the dialog fonts link to NanumGothic, "굴림" is replaced by it;
+- every program runs in one virtual desktop with a taskbar, so the notification area is
+  real (without one, each Shell_NotifyIconW call waits about two seconds for a tray)."""
 import sys
 
 LINK = "NanumGothic.ttf,NanumGothic"
@@ -24,6 +26,12 @@ lines += [
     r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]",
     '"굴림"="NanumGothic"',
     '"Gulim"="NanumGothic"',
+    "",
+    r"[HKEY_CURRENT_USER\Software\Wine\Explorer]",
+    '"Desktop"="Default"',
+    "",
+    r"[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]",
+    f'"Default"="{sys.argv[1] if len(sys.argv) > 1 else "1280x1024"}"',
     "",
 ]
 sys.stdout.buffer.write(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
