@@ -12,6 +12,8 @@ constexpr int kDefaultWidth = 800;
 constexpr int kDefaultHeight = 600;
 // The control's own border lies this far outside the visible client area.
 constexpr int kBrowserOverlap = 2;
+// Posted to itself to hand the focus on to the control.
+constexpr UINT kFocusBrowser = WM_APP + 1;
 
 Box ToBox(const RECT& r) { return Box{r.left, r.top, r.right, r.bottom}; }
 }  // namespace
@@ -118,6 +120,12 @@ LRESULT CViewFrm::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       FrameWindow::OnMessage(msg, wParam, lParam);
       browser_.Focus();
+      // Wine keeps the focus on the frame when it moves during WM_SETFOCUS: try again
+      // once this message is over.
+      if (::GetFocus() == Hwnd()) ::PostMessageW(Hwnd(), kFocusBrowser, 0, 0);
+      return 0;
+    case kFocusBrowser:
+      if (::GetFocus() == Hwnd()) browser_.Focus();
       return 0;
   }
   return FrameWindow::OnMessage(msg, wParam, lParam);
