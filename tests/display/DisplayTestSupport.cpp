@@ -71,6 +71,16 @@ Picture RenderErase(HWND hwnd) {
   return canvas.Take();
 }
 
+ScreenLock::ScreenLock() : mutex_(::CreateMutexW(nullptr, FALSE, L"pellora.test.screen")) {
+  if (!mutex_) return;
+  const DWORD result = ::WaitForSingleObject(mutex_.Get(), 100000);
+  held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+ScreenLock::~ScreenLock() {
+  if (held_) ::ReleaseMutex(mutex_.Get());
+}
+
 void MoveCursor(int x, int y) {
   ::SetCursorPos(x, y);
   PumpFor(60);

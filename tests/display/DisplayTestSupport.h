@@ -48,6 +48,22 @@ Picture CaptureClient(HWND hwnd);
 // What the window draws when asked to erase its background into a DC of ours.
 Picture RenderErase(HWND hwnd);
 
+// Held by tests that need the one cursor, the foreground or a screen corner to
+// themselves: ctest runs test processes side by side on the same desktop. Waits at most
+// 100 s (a test that crashed while holding it leaves it abandoned, which counts as free).
+class ScreenLock {
+ public:
+  ScreenLock();
+  ~ScreenLock();
+  ScreenLock(const ScreenLock&) = delete;
+  ScreenLock& operator=(const ScreenLock&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+  win::KernelHandle mutex_;
+  bool held_ = false;
+};
+
 // Moves the cursor and lets the windows hear of it.
 void MoveCursor(int x, int y);
 // The centre of a window, in screen coordinates.

@@ -73,6 +73,7 @@ class RecordingVersionWnd : public VersionNotifyWnd {
 class NotifyTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(screen.Held());
     ASSERT_TRUE(frame.Create());
     stack.Configure(false, kWidth, kHeight, frame.Hwnd());
     test::MoveCursor(300, 700);  // away from the corner where popups appear
@@ -90,6 +91,7 @@ class NotifyTest : public ::testing::Test {
     ::SendMessageW(popup->Hwnd(), msg, 0, MAKELPARAM(x, y));
   }
 
+  test::ScreenLock screen;  // first: held until everything below is gone
   test::ScopedConfig config{test::ScopedConfig::Backend::Ini};
   test::RecordingFrame frame;
   RecordingStack stack;

@@ -18,7 +18,10 @@ int Stored(const wchar_t* name) { return Config().GetInt(section::kWindow, name,
 
 class TickerTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(frame.Create()); }
+  void SetUp() override {
+    ASSERT_TRUE(screen.Held());
+    ASSERT_TRUE(frame.Create());
+  }
 
   void CreateTicker() {
     ASSERT_TRUE(ticker.Create(frame.Hwnd()));
@@ -27,9 +30,10 @@ class TickerTest : public ::testing::Test {
   void Add(const std::wstring& title, const std::wstring& link = {}) {
     ticker.PostUser(frame_code::kAdd, reinterpret_cast<LPARAM>(new test::LoggedRequest(title, link, &destroyed)));
   }
+  // Shows the ticker and lets the first paints (and any late exposure) pass.
   void Show() {
     ::ShowWindow(ticker.Hwnd(), SW_SHOWNOACTIVATE);
-    test::PumpFor(150);
+    test::PumpFor(300);
   }
   void CursorOnTicker() {
     RECT r = win::WindowRect(ticker.Hwnd());
@@ -41,6 +45,7 @@ class TickerTest : public ::testing::Test {
     ::SendMessageW(ticker.Hwnd(), msg, keys, MAKELPARAM(x, y));
   }
 
+  test::ScreenLock screen;  // first: held until everything below is gone
   test::ScopedConfig config{test::ScopedConfig::Backend::Ini};
   test::RecordingFrame frame;
   std::vector<std::wstring> destroyed;

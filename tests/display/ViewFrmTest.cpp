@@ -16,7 +16,10 @@ int Stored(const wchar_t* name) { return Config().GetInt(section::kWindow, name,
 class ViewFrmTest : public ::testing::Test {
  protected:
   // The program's main does this for the UI thread; the control needs it.
-  void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
+  void SetUp() override {
+    ASSERT_TRUE(screen.Held());
+    ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
+  }
   void TearDown() override {
     view.Destroy();
     ::OleUninitialize();
@@ -36,6 +39,7 @@ class ViewFrmTest : public ::testing::Test {
     ::SendInput(1, &in, sizeof(in));
   }
 
+  test::ScreenLock screen;  // first: held until everything below is gone
   test::ScopedConfig config{test::ScopedConfig::Backend::Ini};
   CViewFrm view;
 };
