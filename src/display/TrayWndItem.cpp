@@ -14,6 +14,23 @@ namespace {
 constexpr UINT_PTR kTimer = 0;
 constexpr wchar_t kClassName[] = L"pellora.Popup";
 constexpr COLORREF kTransparent = RGB(255, 0, 255);
+// While a popup is fully shown nothing moves: its timer only watches the display time,
+// which needs no 7 ms resolution. A pinned popup may sit on screen all day.
+constexpr UINT kRestingPeriodMs = 100;
+
+using SetLayeredFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
+
+// Looked up once: the program also starts where the function does not exist. The popup
+// is created layered, so only its alpha changes at every animation step.
+SetLayeredFn LayeredAttributes() {
+  static const SetLayeredFn function = [] {
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    return user32 ? reinterpret_cast<SetLayeredFn>(
+                        reinterpret_cast<void*>(::GetProcAddress(user32, "SetLayeredWindowAttributes")))
+                  : nullptr;
+  }();
+  return function;
+}
 
 SIZE BitmapSize(HBITMAP bitmap) {
   BITMAP info{};
@@ -89,7 +106,15 @@ bool CTrayWndItem::MoveTowards(const RECT& goal, int step) {
 }
 
 void CTrayWndItem::ApplyAlpha() {
-  if (alpha_ >= 0 && alpha_ <= 100) SetWindowAlpha(Hwnd(), alpha_);
+  if (alpha_ < 0 || alpha_ > 100) return;
+  if (SetLayeredFn setLayered = LayeredAttributes()) setLayered(Hwnd(), 0, AlphaFromPercent(alpha_), LWA_ALPHA);
+}
+
+void CTrayWndItem::SetPhase(int phase) {
+  if (phase == phase_) return;
+  const UINT period = static_cast<UINT>(std::max(1, TimerPeriod()));
+  phase_ = phase;
+  ::SetTimer(Hwnd(), kTimer, phase == kShown ? std::max(period, kRestingPeriodMs) : period, nullptr);
 }
 
 void CTrayWndItem::Redraw() { ::RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
@@ -104,7 +129,7 @@ void CTrayWndItem::OnTimer() {
       }
       MoveTowards(targetRect_, step);
       if (::EqualRect(&currentRect_, &targetRect_) && (alpha_ == 0 || alpha_ == 100)) {
-        phase_ = kShown;
+        SetPhase(kShown);
         Redraw();
         if (stack_) stack_->RaiseShown(this);
       } else if (alpha_ == 0) {
@@ -117,14 +142,14 @@ void CTrayWndItem::OnTimer() {
       // time starts to go as soon as the cursor leaves.
       const int display = DisplayTime();
       if (display > 0 && !hovered_ && ::GetTickCount() - lastTick_ > static_cast<DWORD>(display)) {
-        phase_ = kDisappearing;
+        SetPhase(kDisappearing);
         lastTick_ = ::GetTickCount();
       }
       break;
     }
     case kDisappearing: {
       if (hovered_ && !closed_) {
-        phase_ = kAppearing;  // the cursor brings it back
+        SetPhase(kAppearing);  // the cursor brings it back
         break;
       }
       const int step = Step();
@@ -151,7 +176,7 @@ void CTrayWndItem::OnClick(int button, POINT at) {
   if (stack_) stack_->Remove(this);  // frees the slot: the next popup may come now
   ::ShowWindow(Hwnd(), SW_HIDE);
   // From now on the timer runs the hidden popup out, whatever its display time or hover.
-  phase_ = kDisappearing;
+  SetPhase(kDisappearing);
   lastTick_ = ::GetTickCount();
   const LONG width = win::ClientRect(Hwnd()).right;
   const bool onCloseButton = at.x >= width - closeSize_.cx && at.y <= closeSize_.cy;

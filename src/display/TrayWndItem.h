@@ -68,6 +68,8 @@ class CTrayWndItem : public win::Window {
   int Step();
   bool MoveTowards(const RECT& goal, int step);
   void ApplyAlpha();
+  // Changes the phase; the timer runs slower while the popup is fully shown.
+  void SetPhase(int phase);
   void Redraw();
   void Draw(HDC dc);
   void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y);
