@@ -98,6 +98,8 @@ bool CViewFrm::PreTranslateMessage(MSG& msg) {
     ::PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
     return true;
   }
+  // The frame's own keys first; then the control's, when it has the focus.
+  if (browser_.IsAlive() && ::IsChild(browser_.Hwnd(), msg.hwnd) && browser_.TranslateAccelerator(msg)) return true;
   return FrameWindow::PreTranslateMessage(msg);
 }
 

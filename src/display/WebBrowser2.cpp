@@ -230,6 +230,13 @@ void CWebBrowser2::Focus() {
     ::SetFocus(Hwnd());
 }
 
+bool CWebBrowser2::TranslateAccelerator(MSG& msg) {
+  if (!object_ || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+  win::ComPtr<IOleInPlaceActiveObject> active;
+  if (FAILED(object_->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(active.Put())))) return false;
+  return active->TranslateAccelerator(&msg) == S_OK;
+}
+
 LRESULT CWebBrowser2::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_SIZE:

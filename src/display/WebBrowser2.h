@@ -33,6 +33,9 @@ class CWebBrowser2 : public win::Window {
   void Stop();
   // Gives the keyboard focus to the control (or to the host when there is none).
   void Focus();
+  // Lets the control handle its own keys (Tab between links, editing keys in forms);
+  // true when it used the message.
+  bool TranslateAccelerator(MSG& msg);
 
   bool HasControl() const { return static_cast<bool>(dispatch_); }
   // The control's own in-place window, null without one.
