@@ -20,7 +20,7 @@ constexpr DWORD kCrcError = 23;  // ERROR_CRC: what a failed read of the CRC pas
 
 // The CRC-32 of a file's bytes. 0 on success, else the open error or kCrcError.
 DWORD FileCrc32(const std::wstring& path, uint32_t& crc) {
-  win::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  win::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) {
     DWORD error = ::GetLastError();

@@ -74,7 +74,7 @@ std::wstring Head(std::wstring_view boundary, std::wstring_view text, std::wstri
 }
 
 std::wstring Tail(std::wstring_view boundary) {
-  return L"--" + std::wstring(boundary) + L"--\r\n";
+  return L"\r\n--" + std::wstring(boundary) + L"--\r\n";
 }
 
 }  // namespace multipart

@@ -26,7 +26,10 @@ std::wstring RequestHeaders(std::wstring_view boundary, std::wstring_view extraH
 std::wstring Head(std::wstring_view boundary, std::wstring_view text, std::wstring_view name,
                   uint64_t size, uint32_t crc);
 
-// The closing delimiter right after the file's last byte.
+// The closing delimiter after the file's last byte. It starts with CR LF, as every
+// delimiter must, so that a standard parser ends the file part exactly at its last byte
+// (without it the delimiter is read as part of the file, or a final CR LF of the file is
+// taken as the delimiter's).
 std::wstring Tail(std::wstring_view boundary);
 
 }  // namespace multipart
