@@ -72,6 +72,7 @@ int HttpClient::Connect() {
     connection_.Reset(::InternetConnectW(session_.Get(), url.host.c_str(), static_cast<INTERNET_PORT>(port),
                                          nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1));
   }
+  if (connection_) SetNetworkTimeouts(connection_.Get());
   if (!connection_) {
     DebugTrace(L"Connect error : %ls:%ls\n", url.host.c_str(), url.portText.c_str());
     return -1;
@@ -89,6 +90,7 @@ int HttpClient::Execute() {
   request_.Reset(::HttpOpenRequestW(connection_.Get(), GetVerb().c_str(), object.c_str(), L"HTTP/1.1", nullptr,
                                     nullptr, flags, 1));
   if (!request_) return -1;
+  SetNetworkTimeouts(request_.Get());
   if (isHttps_) {
     // Revocation alone stays unchecked: an unreachable revocation server would fail every
     // HTTPS feed (and Wine cannot check it at all). Chain, name and dates are checked.

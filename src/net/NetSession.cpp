@@ -8,12 +8,15 @@ std::atomic<DWORD> timeoutOverride{0};
 
 win::InternetHandle OpenInternetSession() {
   win::InternetHandle session(::InternetOpenW(L"pellora", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!session) return session;
+  if (session) SetNetworkTimeouts(session.Get());
+  return session;
+}
+
+void SetNetworkTimeouts(HINTERNET handle) {
   DWORD timeout = timeoutOverride.load();
   if (timeout == 0) timeout = kNetworkTimeoutMs;
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
-    ::InternetSetOptionW(session.Get(), option, &timeout, sizeof(timeout));
-  return session;
+    ::InternetSetOptionW(handle, option, &timeout, sizeof(timeout));
 }
 
 void SetNetworkTimeoutForTesting(DWORD ms) { timeoutOverride.store(ms); }

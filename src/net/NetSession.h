@@ -13,6 +13,10 @@ inline constexpr DWORD kNetworkTimeoutMs = 30000;
 // set. Null on failure.
 win::InternetHandle OpenInternetSession();
 
+// Sets the time-outs on a connection or request handle too: Wine's connection handles
+// take only the connect time-out over from their session.
+void SetNetworkTimeouts(HINTERNET handle);
+
 // The time-out the next sessions get: `ms`, or kNetworkTimeoutMs again when `ms` is 0.
 // For tests, which cannot wait 30 seconds for a silent server.
 void SetNetworkTimeoutForTesting(DWORD ms);

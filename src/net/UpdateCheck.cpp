@@ -50,10 +50,13 @@ void __cdecl UpdateCheckThread(void* argument) {
   win::InternetHandle connection(::InternetConnectW(session.Get(), where.host.c_str(), static_cast<INTERNET_PORT>(port),
                                                     nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1));
   if (!connection) return;
+  SetNetworkTimeouts(connection.Get());
   const std::wstring object = L"/Ver/?ver=" + GetProgramVersion() + L"&name=pellora";
   win::InternetHandle request(::HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), nullptr, nullptr, nullptr,
                                                  INTERNET_FLAG_EXISTING_CONNECT, 1));
-  if (!request || !::HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0)) return;
+  if (!request) return;
+  SetNetworkTimeouts(request.Get());
+  if (!::HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0)) return;
 
   DWORD status = 0;
   DWORD size = sizeof(status);

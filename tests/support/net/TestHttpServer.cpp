@@ -166,7 +166,7 @@ void TestHttpServer::Serve(SOCKET client) {
     if (reply.pauseAfter < total) {
       ok = SendAll(client, reply.bytes.data(), reply.pauseAfter);
       sent = reply.pauseAfter;
-      ::Sleep(reply.pauseMs);
+      for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < reply.pauseMs && !stopping_.load();) ::Sleep(10);
     }
     if (ok) ok = SendAll(client, reply.bytes.data() + sent, total - sent);
     const std::string filler(64 * 1024, 'x');

@@ -10,7 +10,8 @@ object whose values are all hexadecimal UTF-8 (so the test needs no JSON parser)
   event=request: method, target, content_type, body_length, and for multipart bodies
     boundary, defects (comma separated), parts (count), and per part i: part<i>_content_type,
     part<i>_disposition, part<i>_name, part<i>_filename, part<i>_payload (the bytes)
-  event=tls_error: reason
+  event=tls_error: reason (the TLS library's, or the exception's type name)
+  event=no_request: stage (handshake or request), when a connection stayed silent
 Every request is answered with 200 and "ok". The server exits when the control
 connection closes (the test ended, however it ended) or after a safety time limit.
 """
@@ -28,6 +29,7 @@ import tempfile
 import threading
 
 LIFETIME_LIMIT = 300.0
+SILENCE_TIMEOUT = 2.0
 
 
 def make_certificate(folder):
@@ -126,15 +128,26 @@ class Server:
 
     def handle(self, conn):
         try:
+            # A client that turns the certificate down may keep the connection open without
+            # a word: Wine completes the handshake, checks the certificate afterwards and then
+            # sends nothing. Waiting is bounded, and silence is reported.
+            conn.settimeout(SILENCE_TIMEOUT)
             if self.tls_context is not None:
                 try:
                     conn = self.tls_context.wrap_socket(conn, server_side=True)
+                except socket.timeout:
+                    self.report({"event": "no_request", "stage": "handshake"})
+                    return
                 except (ssl.SSLError, OSError) as error:
                     self.report({"event": "tls_error",
                                  "reason": getattr(error, "reason", None) or type(error).__name__})
                     return
-            request = read_request(conn)
+            try:
+                request = read_request(conn)
+            except socket.timeout:
+                request = None
             if request is None:
+                self.report({"event": "no_request", "stage": "request"})
                 return
             line, headers, body = request
             method, _, rest = line.partition(" ")
