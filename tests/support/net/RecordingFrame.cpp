@@ -31,6 +31,7 @@ LRESULT RecordingFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         const auto& result = *reinterpret_cast<const FeedResult*>(lParam);
         results.push_back(result);
         if (!sent) ++postedXml;
+        if (onResult) onResult(result);
         events.push_back("XML:" + Narrow(result.id));
       }
       break;

@@ -3,6 +3,7 @@
 // private messages and keeps copies of what they carried, in arrival order.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ class RecordingFrame : public win::Window {
   // How the messages came: 'XML' and 'VER' must be sent (the records live on the
   // sender's stack), 'END' posted.
   int postedXml = 0, sentEnds = 0, postedVer = 0;
+
+  // Called while an 'XML' is being handled (the sender still waits).
+  std::function<void(const FeedResult&)> onResult;
 
   // Pumps messages until 'END' arrived (or the time-out passed).
   bool WaitForEnd(DWORD timeoutMs);
