@@ -29,37 +29,34 @@ void SendResult(HWND frame, FeedResult& result) {
   ::SendMessageW(frame, WM_USER, frame_code::kXml, reinterpret_cast<LPARAM>(&result));
 }
 
-// The downloaded file as text; false when it could not be opened.
-bool ReadFeedFile(const std::wstring& path, std::wstring& text) {
-  if (path.empty()) return false;
+// The downloaded file of `url` as text; empty when it cannot be read.
+std::wstring ReadFeedFile(const std::wstring& path, const std::wstring& url) {
+  if (path.empty()) return {};
   win::FileHandle file(
       ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
   LARGE_INTEGER length{};
-  if (!::GetFileSizeEx(file.Get(), &length)) return true;
+  if (!file || !::GetFileSizeEx(file.Get(), &length)) return {};
   if (static_cast<uint64_t>(length.QuadPart) > kMaxFeedBytes) {
-    DebugTrace(L"Feed too large : [%ls]\n", path.c_str());
-    return true;
+    DebugTrace(L"Feed too large : [%ls]\n", url.c_str());
+    return {};
   }
-  // Two zero bytes after the content end the text in either encoding.
-  std::string bytes(static_cast<size_t>(length.QuadPart) + 2, '\0');
+  std::string bytes(static_cast<size_t>(length.QuadPart), '\0');
   size_t filled = 0;
-  while (filled < bytes.size() - 2) {
+  while (filled < bytes.size()) {
     DWORD read = 0;
-    if (!::ReadFile(file.Get(), bytes.data() + filled, static_cast<DWORD>(bytes.size() - 2 - filled), &read, nullptr) ||
+    if (!::ReadFile(file.Get(), bytes.data() + filled, static_cast<DWORD>(bytes.size() - filled), &read, nullptr) ||
         read == 0)
       break;
     filled += read;
   }
-  text = FeedText(std::string_view(bytes.data(), filled));
-  return true;
+  bytes.resize(filled);
+  return FeedText(bytes);
 }
 
 void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url) {
   FeedRequest request(url);
   request.Execute();  // the result is not looked at: whatever body was written is handed on
-  FeedResult result{id, url, {}};
-  ReadFeedFile(request.OutputPath(), result.text);
+  FeedResult result{id, url, ReadFeedFile(request.OutputPath(), url)};
   SendResult(frame, result);
 }  // the request deletes its file here
 

@@ -72,11 +72,11 @@ int HttpClient::Connect() {
     connection_.Reset(::InternetConnectW(session_.Get(), url.host.c_str(), static_cast<INTERNET_PORT>(port),
                                          nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1));
   }
-  if (connection_) SetNetworkTimeouts(connection_.Get());
   if (!connection_) {
     DebugTrace(L"Connect error : %ls:%ls\n", url.host.c_str(), url.portText.c_str());
     return -1;
   }
+  SetNetworkTimeouts(connection_.Get());
   return 0;
 }
 
