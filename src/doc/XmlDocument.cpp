@@ -1,0 +1,412 @@
+#include "doc/XmlDocument.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <new>
+#include <string_view>
+
+#include "common/TextUtil.h"
+
+namespace {
+
+enum class ScanError { None, InvalidCharacter, StartTagMatch, EndTagMatch, RootTagDuplicate, BlankTag, TagMatch, Memory };
+
+// The message texts are part of what the program has always traced, spelling included.
+const wchar_t* ErrorName(ScanError kind) {
+  switch (kind) {
+    case ScanError::InvalidCharacter: return L"Invalid charater";
+    case ScanError::StartTagMatch: return L"Start tag match";
+    case ScanError::EndTagMatch: return L"End tag match";
+    case ScanError::RootTagDuplicate: return L"Root tag duplicate";
+    case ScanError::BlankTag: return L"Blank tag";
+    case ScanError::TagMatch: return L"Tag match";
+    case ScanError::Memory: return L"CMemoryException";
+    case ScanError::None: break;
+  }
+  return L"";
+}
+
+inline bool IsQuote(wchar_t c) { return c == L'"' || c == L'\''; }
+
+// Characters that end a run of ordinary characters inside a tag.
+inline bool IsTagSpecial(wchar_t c) {
+  switch (c) {
+    case L' ': case L'\t': case L'\n': case L'\r':
+    case L'<': case L'=': case L'"': case L'\'': case L'/': case L'?': case L'>':
+      return true;
+    default:
+      return false;
+  }
+}
+
+inline wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + (L'a' - L'A')) : c; }
+
+bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  return true;
+}
+
+bool StartsWith(const wchar_t* p, const wchar_t* end, std::wstring_view prefix) {
+  return static_cast<size_t>(end - p) >= prefix.size() &&
+         std::wstring_view(p, prefix.size()) == prefix;
+}
+
+// Position of `needle` at or after `from`, or null.
+const wchar_t* FindText(const wchar_t* from, const wchar_t* end, std::wstring_view needle) {
+  std::wstring_view hay(from, end - from);
+  size_t at = hay.find(needle);
+  return at == std::wstring_view::npos ? nullptr : from + at;
+}
+
+void AssignTrimmed(std::wstring& target, const std::wstring& source) {
+  size_t begin = 0, end = source.size();
+  while (begin < end && IsWideSpace(source[begin])) ++begin;
+  while (end > begin && IsWideSpace(source[end - 1])) --end;
+  target.assign(source, begin, end - begin);
+}
+
+}  // namespace
+
+// One parse. Line and column are not tracked while scanning: they follow from the offset
+// of the character being handled, and are computed only for an error message.
+class XmlScanner {
+ public:
+  using Attribute = std::pair<std::wstring, std::wstring>;
+
+  XmlScanner(XmlDocument& doc, const wchar_t* text) : doc_(doc), text_(text), end_(text + std::wcslen(text)) {}
+
+  ScanError Run(const wchar_t*& errorAt);
+
+ private:
+  enum class Value { Added, Open, Invalid };
+
+  ScanError Scan(const wchar_t*& p);
+  ScanError CloseTag(const wchar_t* p);
+  ScanError SelfClose(const wchar_t* p);
+  Value CompleteValue();
+  bool QuoteOpen() const {
+    return !token_.empty() && IsQuote(token_[0]) && (token_.size() == 1 || token_.back() != token_[0]);
+  }
+  XmlNode* AddChild();
+
+  XmlDocument& doc_;
+  const wchar_t* const text_;
+  const wchar_t* const end_;
+  XmlNode* current_ = nullptr;
+  bool inTag_ = false;
+  bool rootHasElement_ = false;  // the document node has a child not named "?..."
+  std::wstring token_;
+  std::wstring attrName_;
+  std::wstring tagName_;
+  std::wstring pending_;  // text since the last element start or end
+  std::vector<Attribute> pendingAttrs_;
+};
+
+ScanError XmlScanner::Run(const wchar_t*& errorAt) {
+  const wchar_t* p = text_;
+  try {
+    doc_.root = doc_.NewNode(nullptr);
+    current_ = doc_.root;
+    token_.reserve(256);
+    attrName_.reserve(64);
+    tagName_.reserve(64);
+    pending_.reserve(256);
+    ScanError result = Scan(p);
+    errorAt = p;
+    return result;
+  } catch (const std::bad_alloc&) {
+    errorAt = p;
+    return ScanError::Memory;
+  }
+}
+
+ScanError XmlScanner::Scan(const wchar_t*& p) {
+  const wchar_t* const end = end_;
+  while (p < end) {
+    if (!inTag_) {
+      // Everything up to the next '<' is text: '>', '=', quotes, '/' and '?' included.
+      const wchar_t* lt = static_cast<const wchar_t*>(std::wmemchr(p, L'<', end - p));
+      if (!lt) lt = end;
+      pending_.append(p, lt);
+      p = lt;
+      if (p == end) break;
+      if (StartsWith(p, end, L"<![CDATA[")) {
+        const wchar_t* body = p + 9;
+        const wchar_t* close = FindText(body, end, L"]]>");
+        if (!close) {
+          p = body;
+          return ScanError::EndTagMatch;
+        }
+        pending_.append(body, close);
+        p = close + 3;
+        continue;
+      }
+      if (StartsWith(p, end, L"<!--")) {
+        const wchar_t* close = FindText(p + 4, end, L"-->");
+        if (!close) {
+          p += 4;
+          return ScanError::EndTagMatch;
+        }
+        p = close + 3;
+        continue;
+      }
+      token_.clear();
+      tagName_.clear();
+      attrName_.clear();
+      inTag_ = true;
+      ++p;
+      continue;
+    }
+
+    const wchar_t c = *p;
+    switch (c) {
+      case L' ': case L'\t': case L'\n': case L'\r':
+        if (tagName_.empty()) {
+          if (token_.empty()) return ScanError::InvalidCharacter;
+          tagName_.swap(token_);
+          token_.clear();
+        } else if (attrName_.empty()) {
+          if (!token_.empty()) {
+            pendingAttrs_.emplace_back(token_, std::wstring());
+            token_.clear();
+          }
+        } else {
+          Value v = CompleteValue();
+          if (v == Value::Invalid) return ScanError::InvalidCharacter;
+          if (v == Value::Open) token_.push_back(c);  // white space inside a quoted value
+        }
+        ++p;
+        break;
+
+      case L'<':
+        if (StartsWith(p, end, L"<!--")) {
+          const wchar_t* close = FindText(p + 4, end, L"-->");
+          if (!close) {
+            p += 4;
+            return ScanError::EndTagMatch;
+          }
+          p = close + 3;
+          break;
+        }
+        if (!attrName_.empty() && QuoteOpen()) {
+          token_.push_back(c);
+          ++p;
+          break;
+        }
+        return ScanError::StartTagMatch;
+
+      case L'=':
+        if (tagName_.empty() || token_.empty()) return ScanError::InvalidCharacter;
+        if (IsQuote(token_[0])) {
+          token_.push_back(c);
+        } else {
+          attrName_.swap(token_);
+          token_.clear();
+        }
+        ++p;
+        break;
+
+      case L'"': case L'\'':
+        if (tagName_.empty() || attrName_.empty()) return ScanError::InvalidCharacter;
+        token_.push_back(c);
+        ++p;
+        break;
+
+      case L'/': case L'?':
+        if (p + 1 < end && p[1] == L'>') {
+          if (ScanError e = SelfClose(p); e != ScanError::None) return e;
+          ++p;  // to the '>', which closes the node at once
+          if (ScanError e = CloseTag(p); e != ScanError::None) return e;
+        } else {
+          token_.push_back(c);
+        }
+        ++p;
+        break;
+
+      case L'>':
+        if (ScanError e = CloseTag(p); e != ScanError::None) return e;
+        ++p;
+        break;
+
+      default: {
+        const wchar_t* run = p + 1;
+        while (run < end && !IsTagSpecial(*run)) ++run;
+        token_.append(p, run);
+        p = run;
+        break;
+      }
+    }
+  }
+  if (current_ == doc_.root && !inTag_) return ScanError::None;
+  return ScanError::TagMatch;
+}
+
+// A pending attribute's value ends (white space or '>'): an unquoted token is the value as
+// it stands; a quoted one must be closed by its own quote, which may not occur earlier.
+XmlScanner::Value XmlScanner::CompleteValue() {
+  if (!token_.empty() && IsQuote(token_[0])) {
+    const wchar_t quote = token_[0];
+    if (token_.size() == 1 || token_.back() != quote) return Value::Open;
+    if (token_.find(quote, 1) != token_.size() - 1) return Value::Invalid;
+    pendingAttrs_.emplace_back(std::move(attrName_), token_.substr(1, token_.size() - 2));
+  } else {
+    pendingAttrs_.emplace_back(std::move(attrName_), token_);
+  }
+  attrName_.clear();
+  token_.clear();
+  return Value::Added;
+}
+
+XmlNode* XmlScanner::AddChild() {
+  XmlNode* child = doc_.NewNode(current_);
+  child->name.assign(tagName_);
+  if (current_ == doc_.root && (tagName_.empty() || tagName_[0] != L'?')) rootHasElement_ = true;
+  return child;
+}
+
+// "/>" or "?>" at p: the element (or processing instruction) is created here and closed by
+// the '>' that follows.
+ScanError XmlScanner::SelfClose(const wchar_t* p) {
+  if (tagName_.empty()) {
+    if (token_.empty()) return ScanError::StartTagMatch;
+    tagName_.swap(token_);
+    token_.clear();
+  }
+  if (*p == L'?' && tagName_[0] != L'?') return ScanError::EndTagMatch;
+  if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
+  XmlNode* child = AddChild();
+  child->attributes = pendingAttrs_;  // the closing '>' may still add one
+  current_ = child;
+  tagName_.insert(tagName_.begin(), L'/');
+  return ScanError::None;
+}
+
+// '>' at p inside a tag.
+ScanError XmlScanner::CloseTag(const wchar_t* p) {
+  if (tagName_.empty()) {
+    if (token_.empty()) return ScanError::BlankTag;
+    tagName_.swap(token_);
+  } else if (!attrName_.empty()) {
+    Value v = CompleteValue();
+    if (v == Value::Invalid) return ScanError::InvalidCharacter;
+    if (v == Value::Open) {
+      token_.push_back(L'>');  // still inside the quoted value
+      return ScanError::None;
+    }
+  } else if (!token_.empty()) {
+    // A bare word right before '>' counts like one before white space.
+    pendingAttrs_.emplace_back(token_, std::wstring());
+  }
+  token_.clear();
+
+  const wchar_t first = tagName_[0];
+  if (first == L'!' || first == L'?') {
+    // Declaration or processing instruction: a leaf; the current node stays.
+    XmlNode* leaf = AddChild();
+    leaf->attributes.swap(pendingAttrs_);
+    pendingAttrs_.clear();
+    tagName_.clear();
+  } else if (first == L'/') {
+    XmlNode* node = current_;
+    if (!EqualsIgnoreCase(std::wstring_view(tagName_).substr(1), node->name)) return ScanError::EndTagMatch;
+    if (!pendingAttrs_.empty()) {
+      node->attributes.swap(pendingAttrs_);
+      pendingAttrs_.clear();
+    }
+    if (node->text.empty()) AssignTrimmed(node->text, pending_);
+    pending_.clear();
+    tagName_.clear();
+    if (!node->parent) return ScanError::EndTagMatch;
+    current_ = node->parent;
+  } else {
+    if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
+    AssignTrimmed(current_->text, pending_);
+    pending_.clear();
+    XmlNode* child = AddChild();
+    child->attributes.swap(pendingAttrs_);
+    pendingAttrs_.clear();
+    current_ = child;
+  }
+  inTag_ = false;
+  return ScanError::None;
+}
+
+XmlNode* XmlDocument::NewNode(XmlNode* parent) {
+  if (blocks_.empty() || blockUsed_ == blockSize_) {
+    // Blocks grow so that small documents stay small and large ones allocate rarely.
+    size_t size = blockSize_ == 0 ? 16 : (blockSize_ < 4096 ? blockSize_ * 2 : 4096);
+    blocks_.push_back(std::make_unique<XmlNode[]>(size));
+    blockSize_ = size;
+    blockUsed_ = 0;
+  }
+  XmlNode* node = &blocks_.back()[blockUsed_++];
+  node->parent = parent;
+  if (parent) parent->children.Append(node);
+  return node;
+}
+
+void XmlDocument::FreeTree() {
+  root = nullptr;
+  blocks_.clear();
+  blockUsed_ = 0;
+  blockSize_ = 0;
+}
+
+void XmlNodeList::Append(XmlNode* node) {
+  if (last_)
+    last_->next_ = node;
+  else
+    first_ = node;
+  last_ = node;
+  ++count_;
+}
+
+int XmlDocument::Parse(const wchar_t* text) {
+  FreeTree();
+  error.clear();
+  if (!text) text = L"";
+  const wchar_t* errorAt = text;
+  ScanError result;
+  {
+    XmlScanner scanner(*this, text);
+    result = scanner.Run(errorAt);
+  }
+  if (result == ScanError::None) return 0;
+
+  long line = 1;
+  const wchar_t* lineStart = text;
+  for (const wchar_t* q = text; q < errorAt; ++q)
+    if (*q == L'\n') {
+      ++line;
+      lineStart = q + 1;
+    }
+  const long column = static_cast<long>(errorAt - lineStart) + 1;
+  wchar_t message[96];
+  std::swprintf(message, sizeof message / sizeof message[0], L"[%ld:%ld] %ls error\n", line, column, ErrorName(result));
+  try {
+    error = message;
+  } catch (const std::bad_alloc&) {
+    // Nothing more can be said; the result still reports the failure.
+  }
+  return -1;
+}
+
+XmlNode* XmlDocument::Find(const wchar_t* name, const XmlNode* from, bool recursive) const {
+  if (!from) from = root;
+  if (!from || !name) return nullptr;
+  const std::wstring_view wanted(name);
+  XmlNode* node = from->children.front();
+  while (node) {
+    if (EqualsIgnoreCase(node->name, wanted)) return node;
+    // Next node in pre-order below `from`, walking back up through the parents.
+    if (recursive && node->children.front()) {
+      node = node->children.front();
+      continue;
+    }
+    while (node != from && !node->NextSibling()) node = node->parent;
+    node = node == from ? nullptr : node->NextSibling();
+  }
+  return nullptr;
+}
