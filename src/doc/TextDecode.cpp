@@ -112,7 +112,6 @@ std::wstring DecodeNumeric(std::wstring text) {
 
     // "&#" found: its '&' ends the output, its '#' has been read.
     std::wstring_view digits;
-    std::wstring_view rest;  // unread text from the character after the ';'
     const size_t semiInPushback = pushback.rfind(L';');
     size_t semiInText = std::wstring::npos;
     if (semiInPushback != std::wstring::npos) {
