@@ -161,7 +161,8 @@ std::wstring DecodeNumeric(std::wstring text) {
 
 std::wstring DecodeEntities(std::wstring text) {
   if (text.find(L'&') == std::wstring::npos) return text;
-  return DecodeNumeric(DecodeNamed(std::move(text)));
+  std::wstring named = DecodeNamed(std::move(text));
+  return DecodeNumeric(std::move(named));
 }
 
 StringTokenizer::StringTokenizer(const wchar_t* text) : remaining_(text ? text : L"") {}

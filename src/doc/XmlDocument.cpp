@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <new>
 #include <string_view>
+#include <tuple>
 
 #include "common/TextUtil.h"
 
@@ -48,10 +49,12 @@ bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
   return true;
 }
 
-bool StartsWith(const wchar_t* p, const wchar_t* end, std::wstring_view prefix) {
-  return static_cast<size_t>(end - p) >= prefix.size() &&
-         std::wstring_view(p, prefix.size()) == prefix;
+// p is at a '<'; the text is NUL-terminated, so reading stops at a mismatch in time.
+inline bool AtCData(const wchar_t* p) {
+  return p[1] == L'!' && p[2] == L'[' && p[3] == L'C' && p[4] == L'D' && p[5] == L'A' && p[6] == L'T' &&
+         p[7] == L'A' && p[8] == L'[';
 }
+inline bool AtComment(const wchar_t* p) { return p[1] == L'!' && p[2] == L'-' && p[3] == L'-'; }
 
 // Position of `needle` at or after `from`, or null.
 const wchar_t* FindText(const wchar_t* from, const wchar_t* end, std::wstring_view needle) {
@@ -60,11 +63,15 @@ const wchar_t* FindText(const wchar_t* from, const wchar_t* end, std::wstring_vi
   return at == std::wstring_view::npos ? nullptr : from + at;
 }
 
-void AssignTrimmed(std::wstring& target, const std::wstring& source) {
-  size_t begin = 0, end = source.size();
-  while (begin < end && IsWideSpace(source[begin])) ++begin;
-  while (end > begin && IsWideSpace(source[end - 1])) --end;
-  target.assign(source, begin, end - begin);
+inline bool IsSpace(wchar_t c) { return (c <= 0x20 || c >= 0x80) && IsWideSpace(c); }
+
+void AssignTrimmed(std::wstring& target, const wchar_t* begin, const wchar_t* end) {
+  while (begin < end && IsSpace(*begin)) ++begin;
+  while (end > begin && IsSpace(end[-1])) --end;
+  if (begin == end)
+    target.clear();
+  else
+    target.assign(begin, end);
 }
 
 }  // namespace
@@ -82,7 +89,8 @@ class XmlScanner {
  private:
   enum class Value { Added, Open, Invalid };
 
-  ScanError Scan(const wchar_t*& p);
+  ScanError Scan(const wchar_t*& errorAt);
+  ScanError ScanLoop(const wchar_t*& p);
   ScanError CloseTag(const wchar_t* p);
   ScanError SelfClose(const wchar_t* p);
   Value CompleteValue();
@@ -90,6 +98,37 @@ class XmlScanner {
     return !token_.empty() && IsQuote(token_[0]) && (token_.size() == 1 || token_.back() != token_[0]);
   }
   XmlNode* AddChild();
+
+  // Pending text usually arrives in one piece; it then stays in the input and is copied
+  // once, into the node. Pieces split by a comment or CDATA are joined in pending_.
+  void AppendPending(const wchar_t* begin, const wchar_t* end) {
+    if (begin == end) return;
+    if (!pendingJoined_) {
+      if (spanBegin_ == spanEnd_) {
+        spanBegin_ = begin;
+        spanEnd_ = end;
+        return;
+      }
+      if (spanEnd_ == begin) {
+        spanEnd_ = end;
+        return;
+      }
+      pending_.assign(spanBegin_, spanEnd_);
+      pendingJoined_ = true;
+    }
+    pending_.append(begin, end);
+  }
+  void ClearPending() {
+    spanBegin_ = spanEnd_ = nullptr;
+    if (pendingJoined_) pending_.clear();
+    pendingJoined_ = false;
+  }
+  void AssignPendingTrimmed(std::wstring& target) {
+    if (pendingJoined_)
+      AssignTrimmed(target, pending_.data(), pending_.data() + pending_.size());
+    else
+      AssignTrimmed(target, spanBegin_, spanEnd_);
+  }
 
   XmlDocument& doc_;
   const wchar_t* const text_;
@@ -100,50 +139,61 @@ class XmlScanner {
   std::wstring token_;
   std::wstring attrName_;
   std::wstring tagName_;
-  std::wstring pending_;  // text since the last element start or end
+  std::wstring pending_;  // text since the last element start or end, when joined
+  const wchar_t* spanBegin_ = nullptr;
+  const wchar_t* spanEnd_ = nullptr;
+  bool pendingJoined_ = false;
   std::vector<Attribute> pendingAttrs_;
 };
 
 ScanError XmlScanner::Run(const wchar_t*& errorAt) {
-  const wchar_t* p = text_;
+  errorAt = text_;
   try {
     doc_.root = doc_.NewNode(nullptr);
     current_ = doc_.root;
     token_.reserve(256);
     attrName_.reserve(64);
     tagName_.reserve(64);
-    pending_.reserve(256);
-    ScanError result = Scan(p);
-    errorAt = p;
-    return result;
   } catch (const std::bad_alloc&) {
-    errorAt = p;
     return ScanError::Memory;
   }
+  return Scan(errorAt);
 }
 
-ScanError XmlScanner::Scan(const wchar_t*& p) {
+ScanError XmlScanner::Scan(const wchar_t*& errorAt) {
+  const wchar_t* p = text_;
+  ScanError result = ScanError::None;
+  try {
+    result = ScanLoop(p);
+  } catch (const std::bad_alloc&) {
+    result = ScanError::Memory;
+  }
+  errorAt = p;
+  return result;
+}
+
+ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
   const wchar_t* const end = end_;
   while (p < end) {
     if (!inTag_) {
       // Everything up to the next '<' is text: '>', '=', quotes, '/' and '?' included.
       const wchar_t* lt = static_cast<const wchar_t*>(std::wmemchr(p, L'<', end - p));
       if (!lt) lt = end;
-      pending_.append(p, lt);
+      AppendPending(p, lt);
       p = lt;
       if (p == end) break;
-      if (StartsWith(p, end, L"<![CDATA[")) {
+      if (AtCData(p)) {
         const wchar_t* body = p + 9;
         const wchar_t* close = FindText(body, end, L"]]>");
         if (!close) {
           p = body;
           return ScanError::EndTagMatch;
         }
-        pending_.append(body, close);
+        AppendPending(body, close);
         p = close + 3;
         continue;
       }
-      if (StartsWith(p, end, L"<!--")) {
+      if (AtComment(p)) {
         const wchar_t* close = FindText(p + 4, end, L"-->");
         if (!close) {
           p += 4;
@@ -169,7 +219,7 @@ ScanError XmlScanner::Scan(const wchar_t*& p) {
           token_.clear();
         } else if (attrName_.empty()) {
           if (!token_.empty()) {
-            pendingAttrs_.emplace_back(token_, std::wstring());
+            pendingAttrs_.emplace_back(std::piecewise_construct, std::forward_as_tuple(token_), std::forward_as_tuple());
             token_.clear();
           }
         } else {
@@ -181,7 +231,7 @@ ScanError XmlScanner::Scan(const wchar_t*& p) {
         break;
 
       case L'<':
-        if (StartsWith(p, end, L"<!--")) {
+        if (AtComment(p)) {
           const wchar_t* close = FindText(p + 4, end, L"-->");
           if (!close) {
             p += 4;
@@ -250,9 +300,10 @@ XmlScanner::Value XmlScanner::CompleteValue() {
     const wchar_t quote = token_[0];
     if (token_.size() == 1 || token_.back() != quote) return Value::Open;
     if (token_.find(quote, 1) != token_.size() - 1) return Value::Invalid;
-    pendingAttrs_.emplace_back(std::move(attrName_), token_.substr(1, token_.size() - 2));
+    pendingAttrs_.emplace_back(std::piecewise_construct, std::forward_as_tuple(attrName_),
+                               std::forward_as_tuple(token_.data() + 1, token_.size() - 2));
   } else {
-    pendingAttrs_.emplace_back(std::move(attrName_), token_);
+    pendingAttrs_.emplace_back(attrName_, token_);
   }
   attrName_.clear();
   token_.clear();
@@ -297,7 +348,7 @@ ScanError XmlScanner::CloseTag(const wchar_t* p) {
     }
   } else if (!token_.empty()) {
     // A bare word right before '>' counts like one before white space.
-    pendingAttrs_.emplace_back(token_, std::wstring());
+    pendingAttrs_.emplace_back(std::piecewise_construct, std::forward_as_tuple(token_), std::forward_as_tuple());
   }
   token_.clear();
 
@@ -315,15 +366,15 @@ ScanError XmlScanner::CloseTag(const wchar_t* p) {
       node->attributes.swap(pendingAttrs_);
       pendingAttrs_.clear();
     }
-    if (node->text.empty()) AssignTrimmed(node->text, pending_);
-    pending_.clear();
+    if (node->text.empty()) AssignPendingTrimmed(node->text);
+    ClearPending();
     tagName_.clear();
     if (!node->parent) return ScanError::EndTagMatch;
     current_ = node->parent;
   } else {
     if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
-    AssignTrimmed(current_->text, pending_);
-    pending_.clear();
+    AssignPendingTrimmed(current_->text);
+    ClearPending();
     XmlNode* child = AddChild();
     child->attributes.swap(pendingAttrs_);
     pendingAttrs_.clear();
@@ -335,8 +386,9 @@ ScanError XmlScanner::CloseTag(const wchar_t* p) {
 
 XmlNode* XmlDocument::NewNode(XmlNode* parent) {
   if (blocks_.empty() || blockUsed_ == blockSize_) {
-    // Blocks grow so that small documents stay small and large ones allocate rarely.
-    size_t size = blockSize_ == 0 ? 16 : (blockSize_ < 4096 ? blockSize_ * 2 : 4096);
+    // Blocks stay small enough for the allocator's ordinary heap (large frees there make
+    // it consolidate everything).
+    size_t size = blockSize_ == 0 ? 16 : (blockSize_ < 128 ? blockSize_ * 2 : 128);
     blocks_.push_back(std::make_unique<XmlNode[]>(size));
     blockSize_ = size;
     blockUsed_ = 0;
