@@ -1,7 +1,9 @@
 #include "doc/XmlDocument.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <memory>
 #include <new>
 #include <string_view>
 #include <tuple>
@@ -56,6 +58,16 @@ inline bool AtCData(const wchar_t* p) {
 }
 inline bool AtComment(const wchar_t* p) { return p[1] == L'!' && p[2] == L'-' && p[3] == L'-'; }
 
+// The next '<' at or after p, or end. Text between elements is mostly a few characters
+// of indentation, too short to be worth a library call.
+inline const wchar_t* FindTagStart(const wchar_t* p, const wchar_t* end) {
+  for (int k = 0; k < 16; ++k, ++p) {
+    if (p == end || *p == L'<') return p;
+  }
+  const wchar_t* lt = std::wmemchr(p, L'<', static_cast<size_t>(end - p));
+  return lt ? lt : end;
+}
+
 // Position of `needle` at or after `from`, or null.
 const wchar_t* FindText(const wchar_t* from, const wchar_t* end, std::wstring_view needle) {
   std::wstring_view hay(from, end - from);
@@ -63,7 +75,10 @@ const wchar_t* FindText(const wchar_t* from, const wchar_t* end, std::wstring_vi
   return at == std::wstring_view::npos ? nullptr : from + at;
 }
 
-inline bool IsSpace(wchar_t c) { return (c <= 0x20 || c >= 0x80) && IsWideSpace(c); }
+inline bool IsSpace(wchar_t c) {
+  if (c < 0x80) return c == L' ' || (c >= 0x09 && c <= 0x0D);
+  return (c == 0x85 || c == 0xA0 || c >= 0x1680) && IsWideSpace(c);
+}
 
 void AssignTrimmed(std::wstring& target, const wchar_t* begin, const wchar_t* end) {
   while (begin < end && IsSpace(*begin)) ++begin;
@@ -98,6 +113,14 @@ class XmlScanner {
     return !token_.empty() && IsQuote(token_[0]) && (token_.size() == 1 || token_.back() != token_[0]);
   }
   XmlNode* AddChild();
+  void TakePendingAttributes(XmlNode* node) {
+    // Moved into a vector of the exact size; the working list keeps its capacity.
+    if (pendingAttrs_.empty()) return;
+    node->attributes.clear();
+    node->attributes.reserve(pendingAttrs_.size());
+    for (Attribute& attribute : pendingAttrs_) node->attributes.push_back(std::move(attribute));
+    pendingAttrs_.clear();
+  }
 
   // Pending text usually arrives in one piece; it then stays in the input and is copied
   // once, into the node. Pieces split by a comment or CDATA are joined in pending_.
@@ -177,8 +200,7 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
   while (p < end) {
     if (!inTag_) {
       // Everything up to the next '<' is text: '>', '=', quotes, '/' and '?' included.
-      const wchar_t* lt = static_cast<const wchar_t*>(std::wmemchr(p, L'<', end - p));
-      if (!lt) lt = end;
+      const wchar_t* lt = FindTagStart(p, end);
       AppendPending(p, lt);
       p = lt;
       if (p == end) break;
@@ -355,17 +377,12 @@ ScanError XmlScanner::CloseTag(const wchar_t* p) {
   const wchar_t first = tagName_[0];
   if (first == L'!' || first == L'?') {
     // Declaration or processing instruction: a leaf; the current node stays.
-    XmlNode* leaf = AddChild();
-    leaf->attributes.swap(pendingAttrs_);
-    pendingAttrs_.clear();
+    TakePendingAttributes(AddChild());
     tagName_.clear();
   } else if (first == L'/') {
     XmlNode* node = current_;
     if (!EqualsIgnoreCase(std::wstring_view(tagName_).substr(1), node->name)) return ScanError::EndTagMatch;
-    if (!pendingAttrs_.empty()) {
-      node->attributes.swap(pendingAttrs_);
-      pendingAttrs_.clear();
-    }
+    TakePendingAttributes(node);
     if (node->text.empty()) AssignPendingTrimmed(node->text);
     ClearPending();
     tagName_.clear();
@@ -376,8 +393,7 @@ ScanError XmlScanner::CloseTag(const wchar_t* p) {
     AssignPendingTrimmed(current_->text);
     ClearPending();
     XmlNode* child = AddChild();
-    child->attributes.swap(pendingAttrs_);
-    pendingAttrs_.clear();
+    TakePendingAttributes(child);
     current_ = child;
   }
   inTag_ = false;
@@ -385,15 +401,21 @@ ScanError XmlScanner::CloseTag(const wchar_t* p) {
 }
 
 XmlNode* XmlDocument::NewNode(XmlNode* parent) {
-  if (blocks_.empty() || blockUsed_ == blockSize_) {
+  if (blocks_.empty() || blocks_.back().used == blocks_.back().capacity) {
     // Blocks stay small enough for the allocator's ordinary heap (large frees there make
     // it consolidate everything).
-    size_t size = blockSize_ == 0 ? 16 : (blockSize_ < 128 ? blockSize_ * 2 : 128);
-    blocks_.push_back(std::make_unique<XmlNode[]>(size));
-    blockSize_ = size;
-    blockUsed_ = 0;
+    const size_t size = blocks_.empty() ? 16 : std::min<size_t>(blocks_.back().capacity * 2, 64);
+    XmlNode* nodes = static_cast<XmlNode*>(::operator new(size * sizeof(XmlNode)));
+    try {
+      blocks_.push_back(NodeBlock{nodes, size, 0});
+    } catch (...) {
+      ::operator delete(nodes);
+      throw;
+    }
   }
-  XmlNode* node = &blocks_.back()[blockUsed_++];
+  NodeBlock& block = blocks_.back();
+  XmlNode* node = ::new (block.nodes + block.used) XmlNode();
+  ++block.used;
   node->parent = parent;
   if (parent) parent->children.Append(node);
   return node;
@@ -401,10 +423,14 @@ XmlNode* XmlDocument::NewNode(XmlNode* parent) {
 
 void XmlDocument::FreeTree() {
   root = nullptr;
+  for (NodeBlock& block : blocks_) {
+    std::destroy_n(block.nodes, block.used);
+    ::operator delete(block.nodes);
+  }
   blocks_.clear();
-  blockUsed_ = 0;
-  blockSize_ = 0;
 }
+
+XmlDocument::~XmlDocument() { FreeTree(); }
 
 void XmlNodeList::Append(XmlNode* node) {
   if (last_)

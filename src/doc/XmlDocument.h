@@ -83,7 +83,7 @@ inline XmlNodeList::iterator& XmlNodeList::iterator::operator++() {
 class XmlDocument {
  public:
   XmlDocument() = default;
-  ~XmlDocument() = default;
+  ~XmlDocument();
   XmlDocument(const XmlDocument&) = delete;
   XmlDocument& operator=(const XmlDocument&) = delete;
 
@@ -108,7 +108,11 @@ class XmlDocument {
   void FreeTree();
 
   // Nodes live in blocks owned here, so that freeing a tree of any depth is a flat loop.
-  std::vector<std::unique_ptr<XmlNode[]>> blocks_;
-  size_t blockUsed_ = 0;
-  size_t blockSize_ = 0;
+  // A block's nodes are constructed as they are used.
+  struct NodeBlock {
+    XmlNode* nodes;
+    size_t capacity;
+    size_t used;
+  };
+  std::vector<NodeBlock> blocks_;
 };
