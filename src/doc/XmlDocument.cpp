@@ -30,14 +30,19 @@ const wchar_t* ErrorName(ScanError kind) {
 
 inline bool IsQuote(wchar_t c) { return c == L'"' || c == L'\''; }
 
-// Characters that end a run of ordinary characters inside a tag.
-inline bool IsTagSpecial(wchar_t c) {
-  switch (c) {
-    case L' ': case L'\t': case L'\n': case L'\r':
-    case L'<': case L'=': case L'"': case L'\'': case L'/': case L'?': case L'>':
-      return true;
-    default:
-      return false;
+// Characters that end a run of ordinary characters inside a tag, and the terminating NUL.
+constexpr bool kStopsRun[64] = {
+    true,  false, false, false, false, false, false, false, false, true,  true,  false, false, true,  false, false,
+    false, false, false, false, false, false, false, false, false, false, false, false, false, false, false, false,
+    true,  false, true,  false, false, false, false, true,  false, false, false, false, false, false, false, true,
+    false, false, false, false, false, false, false, false, false, false, false, false, true,  true,  true,  true,
+};
+
+// The end of a run of ordinary characters (a name, or a piece of an attribute value).
+inline const wchar_t* SkipRun(const wchar_t* p) {
+  for (;; ++p) {
+    const unsigned c = static_cast<unsigned>(*p);
+    if (c < 64 && kStopsRun[c]) return p;
   }
 }
 
@@ -111,7 +116,9 @@ class XmlScanner {
   bool QuoteOpen() const {
     return !token_.empty() && IsQuote(token_[0]) && (token_.size() == 1 || token_.back() != token_[0]);
   }
-  XmlNode* AddChild();
+  XmlNode* AddChild(std::wstring_view name);
+  void StartElement(std::wstring_view name);
+  ScanError EndElement(std::wstring_view name);
   void TakePendingAttributes(XmlNode* node) {
     // Moved into a vector of the exact size; the working list keeps its capacity.
     if (pendingAttrs_.empty()) return;
@@ -223,6 +230,28 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
         p = close + 3;
         continue;
       }
+      // The plain forms "<name>" and "</name>" are by far the most common; they are
+      // handled here at once, with the same result as the general steps below.
+      if (p[1] == L'/') {
+        const wchar_t* name = p + 2;
+        const wchar_t* nameEnd = SkipRun(name);
+        if (nameEnd != name && *nameEnd == L'>') {
+          p = nameEnd;
+          if (ScanError e = EndElement(std::wstring_view(name, nameEnd - name)); e != ScanError::None) return e;
+          ++p;
+          continue;
+        }
+      } else if (p[1] != L'!') {
+        const wchar_t* name = p + 1;
+        const wchar_t* nameEnd = SkipRun(name);
+        if (nameEnd != name && *nameEnd == L'>') {
+          p = nameEnd;
+          if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
+          StartElement(std::wstring_view(name, nameEnd - name));
+          ++p;
+          continue;
+        }
+      }
       token_.clear();
       tagName_.clear();
       attrName_.clear();
@@ -302,8 +331,7 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
         break;
 
       default: {
-        const wchar_t* run = p + 1;
-        while (run < end && !IsTagSpecial(*run)) ++run;
+        const wchar_t* run = SkipRun(p + 1);
         token_.append(p, run);
         p = run;
         break;
@@ -331,11 +359,35 @@ XmlScanner::Value XmlScanner::CompleteValue() {
   return Value::Added;
 }
 
-XmlNode* XmlScanner::AddChild() {
+XmlNode* XmlScanner::AddChild(std::wstring_view name) {
   XmlNode* child = doc_.NewNode(current_);
-  child->name.assign(tagName_);
-  if (current_ == doc_.root && (tagName_.empty() || tagName_[0] != L'?')) rootHasElement_ = true;
+  child->name.assign(name);
+  if (current_ == doc_.root && (name.empty() || name[0] != L'?')) rootHasElement_ = true;
   return child;
+}
+
+// The current node's text is what came since its previous child; the new element becomes
+// current and takes the pending attributes.
+void XmlScanner::StartElement(std::wstring_view name) {
+  AssignPendingTrimmed(current_->text);
+  ClearPending();
+  XmlNode* child = AddChild(name);
+  TakePendingAttributes(child);
+  current_ = child;
+}
+
+// Attributes of an end tag replace the element's; text after the last child counts only
+// when nothing before it did.
+ScanError XmlScanner::EndElement(std::wstring_view name) {
+  XmlNode* node = current_;
+  if (!EqualsIgnoreCase(name, node->name)) return ScanError::EndTagMatch;
+  TakePendingAttributes(node);
+  if (node->text.empty()) AssignPendingTrimmed(node->text);
+  ClearPending();
+  tagName_.clear();
+  if (!node->parent) return ScanError::EndTagMatch;
+  current_ = node->parent;
+  return ScanError::None;
 }
 
 // "/>" or "?>" at p: the element (or processing instruction) is created here and closed by
@@ -348,7 +400,7 @@ ScanError XmlScanner::SelfClose(const wchar_t* p) {
   }
   if (*p == L'?' && tagName_[0] != L'?') return ScanError::EndTagMatch;
   if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
-  XmlNode* child = AddChild();
+  XmlNode* child = AddChild(tagName_);
   child->attributes = pendingAttrs_;  // the closing '>' may still add one
   current_ = child;
   tagName_.insert(tagName_.begin(), L'/');
@@ -376,24 +428,13 @@ ScanError XmlScanner::CloseTag(const wchar_t* p) {
   const wchar_t first = tagName_[0];
   if (first == L'!' || first == L'?') {
     // Declaration or processing instruction: a leaf; the current node stays.
-    TakePendingAttributes(AddChild());
+    TakePendingAttributes(AddChild(tagName_));
     tagName_.clear();
   } else if (first == L'/') {
-    XmlNode* node = current_;
-    if (!EqualsIgnoreCase(std::wstring_view(tagName_).substr(1), node->name)) return ScanError::EndTagMatch;
-    TakePendingAttributes(node);
-    if (node->text.empty()) AssignPendingTrimmed(node->text);
-    ClearPending();
-    tagName_.clear();
-    if (!node->parent) return ScanError::EndTagMatch;
-    current_ = node->parent;
+    if (ScanError e = EndElement(std::wstring_view(tagName_).substr(1)); e != ScanError::None) return e;
   } else {
     if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
-    AssignPendingTrimmed(current_->text);
-    ClearPending();
-    XmlNode* child = AddChild();
-    TakePendingAttributes(child);
-    current_ = child;
+    StartElement(tagName_);
   }
   inTag_ = false;
   return ScanError::None;
