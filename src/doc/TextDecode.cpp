@@ -26,10 +26,8 @@ constexpr size_t kLongestEntity = 7;
 // ends with its only ';', so no two can overlap, and only &amp; yields a character ('&')
 // that can start another one. Replacing an entity the moment its ';' arrives on the output
 // therefore reaches the same text as replacing each table row over the whole text until it
-// no longer occurs, row after row.
-std::wstring DecodeNamed(std::wstring text) {
-  size_t at = text.find(L'&');
-  if (at == std::wstring::npos) return text;
+// no longer occurs, row after row. `at` is the first '&'.
+std::wstring DecodeNamed(const std::wstring& text, size_t at) {
   std::wstring out;
   out.reserve(text.size());
   out.append(text, 0, at);
@@ -160,9 +158,9 @@ std::wstring DecodeNumeric(std::wstring text) {
 }  // namespace
 
 std::wstring DecodeEntities(std::wstring text) {
-  if (text.find(L'&') == std::wstring::npos) return text;
-  std::wstring named = DecodeNamed(std::move(text));
-  return DecodeNumeric(std::move(named));
+  const size_t amp = text.find(L'&');
+  if (amp == std::wstring::npos) return text;
+  return DecodeNumeric(DecodeNamed(text, amp));
 }
 
 StringTokenizer::StringTokenizer(const wchar_t* text) : remaining_(text ? text : L"") {}
