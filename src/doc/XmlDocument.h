@@ -56,6 +56,11 @@ class XmlNodeList {
 
 class XmlNode {
  public:
+  XmlNode() = default;
+  // Nodes belong to their document and are linked to each other; a copy would share links.
+  XmlNode(const XmlNode&) = delete;
+  XmlNode& operator=(const XmlNode&) = delete;
+
   // Tag name as written; declarations keep their sign ("?xml", "!DOCTYPE"). Empty for the
   // document node.
   std::wstring name;
