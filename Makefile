@@ -34,6 +34,10 @@ run: win64
 bench: bootstrap
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j $(JOBS)
+	build/bench/bench/DocBench
+
+fuzz-smoke: bootstrap
+	JOBS=$(JOBS) scripts/fuzz-smoke
 
 clean:
 	rm -rf build
