@@ -179,3 +179,39 @@ const std::vector<std::vector<MenuProbe::Item>>& MenuProbe::Menus() const { retu
 void MenuProbe::ChooseNext(UINT id) { state_->choose = id; }
 
 }  // namespace test
+
+#include <psapi.h>
+
+namespace test {
+
+GuiObjects CountGuiObjects() {
+  GuiObjects counts;
+  counts.gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+  counts.user = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+  if (counts.gdi != 0 || counts.user != 0) return counts;
+  counts.probed = true;
+  // GDI: the low word of a handle is its slot, from 0x20 on.
+  for (uintptr_t value = 0x20; value < 0x20 + 16384; ++value)
+    if (::GetObjectType(reinterpret_cast<HGDIOBJ>(value)) != 0) ++counts.gdi;
+  // USER: windows and menus of this process; slots are every second value from 0x20 on.
+  const DWORD self = ::GetCurrentProcessId();
+  for (uintptr_t value = 0x20; value < 0x20 + 2 * 32768; value += 2) {
+    HWND window = reinterpret_cast<HWND>(value);
+    DWORD pid = 0;
+    if (::IsWindow(window) && ::GetWindowThreadProcessId(window, &pid) && pid == self) ++counts.user;
+    else if (::IsMenu(reinterpret_cast<HMENU>(value))) ++counts.user;
+  }
+  return counts;
+}
+
+MemoryUse CurrentMemoryUse() {
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof(memory);
+  ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
+  MemoryUse use;
+  use.committed = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
+  use.workingSet = memory.WorkingSetSize;
+  return use;
+}
+
+}  // namespace test

@@ -119,3 +119,25 @@ class MenuProbe {
 };
 
 }  // namespace test
+
+namespace test {
+
+// This process's GDI and USER objects. GetGuiResources where the platform counts; Wine
+// answers 0 there, so the handle tables are probed instead: a handle value with a zero
+// generation part names its table slot whatever the slot's generation, so every live
+// object is seen once.
+struct GuiObjects {
+  unsigned gdi = 0;
+  unsigned user = 0;
+  bool probed = false;
+};
+GuiObjects CountGuiObjects();
+
+// Memory this process has committed (private bytes), and its working set.
+struct MemoryUse {
+  size_t committed = 0;
+  size_t workingSet = 0;
+};
+MemoryUse CurrentMemoryUse();
+
+}  // namespace test
