@@ -183,11 +183,26 @@ void TickerWnd::OnPaint() {
 void TickerWnd::OnFrameMessage(WPARAM code, LPARAM arg) {
   switch (static_cast<FrameCode>(code)) {
     case frame_code::kAdd:
-      if (arg) entries_.push_back(Entry{std::unique_ptr<ViewRequest>(reinterpret_cast<ViewRequest*>(arg))});
+      if (arg) {
+        entries_.push_back(Entry{std::unique_ptr<ViewRequest>(reinterpret_cast<ViewRequest*>(arg))});
+        TrimWhileHidden();
+      }
       break;
     case frame_code::kMain:
       owner_ = reinterpret_cast<HWND>(arg);
       break;
+  }
+}
+
+void TickerWnd::TrimWhileHidden() {
+  // The list is trimmed when the scroll passes its end; a hidden strip (switched off, or
+  // behind a pinned popup nobody clicks) never scrolls, so it keeps the newest entries up
+  // to a ceiling instead of growing for ever.
+  if (::IsWindowVisible(Hwnd())) return;
+  const size_t ceiling = capacity_ * kHiddenCeilingFactor;
+  while (entries_.size() > ceiling) {
+    if (current_ == entries_.begin()) current_ = entries_.end();  // start again from the first
+    entries_.pop_front();
   }
 }
 

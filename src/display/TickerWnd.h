@@ -32,6 +32,9 @@ class TickerWnd : public win::Window {
   // stored position and brings it back onto a screen if it lies off every one.
   bool Create(HWND owner);
 
+  // While hidden the list holds at most this many times its capacity.
+  static constexpr size_t kHiddenCeilingFactor = 10;
+
   bool HasEntries() const { return !entries_.empty(); }
   size_t EntryCount() const { return entries_.size(); }
   // Title of the entry drawn first (leftmost); empty before scrolling has started.
@@ -61,6 +64,7 @@ class TickerWnd : public win::Window {
   void OnFrameMessage(WPARAM code, LPARAM arg);
   void OnWheel(int delta);
   void RestartCurrent();
+  void TrimWhileHidden();
   void OnLButtonDown(POINT at, bool control);
   void OnMouseMove(POINT at);
   void OnLButtonUp();

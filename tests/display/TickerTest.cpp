@@ -322,3 +322,17 @@ TEST_F(TickerTest, AnEmptyTickerIgnoresTheWheelAndTheButtons) {
   EXPECT_GE(starts[0], 36);
   EXPECT_LE(starts[0], 42);
 }
+
+TEST_F(TickerTest, AHiddenTickerKeepsAtMostTenTimesItsCapacityNewestFirst) {
+  Config().SetInt(section::kConfig, L"TICKER_CNT", 3);
+  CreateTicker();
+  for (int i = 0; i < 35; ++i) Add(L"t" + std::to_wstring(i));
+  test::PumpFor(100);
+  EXPECT_EQ(ticker.EntryCount(), 30u);
+  ASSERT_EQ(destroyed.size(), 5u);
+  EXPECT_EQ(destroyed.front(), L"t0");
+  EXPECT_EQ(destroyed.back(), L"t4");
+  CursorOnTicker();
+  Show();
+  EXPECT_EQ(ticker.CurrentTitle(), L"t5");
+}
