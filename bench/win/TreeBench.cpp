@@ -331,7 +331,7 @@ int Screenshot(const wchar_t* path) {
     }
   };
   addChannel(L"http://a", L"기술 뉴스 - Technology headlines of the day", true,
-             {{L"새 프로세서 발표: 전력 소모 30% 감소, 성능은 두 배로 향상", true},
+             {{L"새 프로세서 발표: 전력 소모 30% 감소, 성능은 두 배로 향상", false},
               {L"Open-source tree view gets smooth scrolling at last", true},
               {L"Short one", false},
               {L"오늘의 날씨: 맑음", false}});
