@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "ChannelTreeTesting.h"
+#include "channels/TreeItem.h"
+#include "config/ConfigStore.h"
+#include "support/win/WinTest.h"
+
+using test::ScopedConfig;
+
+TEST(TreeItem, DisplayTextCutsAndAlwaysAddsTheDots) {
+  CChannel channel(L"http://example.com/rss", L"00010002");
+  channel.title = L"Hello world";
+  EXPECT_EQ(channel.DisplayText(5), L"Hello...");
+  EXPECT_EQ(channel.DisplayText(-1), L"Hello world");
+  EXPECT_EQ(channel.DisplayText(11), L"Hello world...");
+  EXPECT_EQ(channel.DisplayText(40), L"Hello world...");
+  EXPECT_EQ(channel.DisplayText(0), L"...");
+
+  CFeedItem item(&channel, nullptr, L"http://example.com/1", L"\xAC00\xB098\xB2E4 news", L"tip", 0, 0);
+  EXPECT_EQ(item.DisplayText(2), L"\xAC00\xB098...");
+  EXPECT_EQ(item.TipText(), L"tip");
+
+  CTreeItem base;
+  base.key = L"the key";
+  EXPECT_EQ(base.DisplayText(3), L"the...");
+  EXPECT_EQ(base.TipText(), L"the key");
+}
+
+TEST(TreeItem, KindsAnswerTheirNamesImagesAndKeys) {
+  CChannel channel(L"http://example.com/rss", L"0a0b0c0d");
+  EXPECT_EQ(channel.key, L"http://example.com/rss");
+  EXPECT_EQ(channel.title, L"http://example.com/rss");
+  EXPECT_EQ(channel.parent, nullptr);
+  EXPECT_TRUE(channel.notYetLoaded);
+  EXPECT_EQ(channel.ClassName(), L"CChannel");
+  EXPECT_EQ(channel.ImageIndex(true, false), 1);
+  EXPECT_EQ(channel.ImageIndex(false, true), 0);
+  EXPECT_EQ(channel.SortKey(), L"");
+
+  CFeedItem item(&channel, nullptr, L"http://example.com/a", L"A", L"A", 0x1000, 12);
+  EXPECT_EQ(item.ClassName(), L"CTreeItem");  // a feed item calls itself a plain record
+  EXPECT_EQ(item.parent, &channel);
+  EXPECT_EQ(item.key, L"http://example.com/a");
+  EXPECT_EQ(item.ImageIndex(true, true), 3);
+  EXPECT_EQ(item.ImageIndex(false, false), 3);
+  EXPECT_EQ(item.SortKey(), L"fffff000-012");
+  EXPECT_TRUE(item.unread);
+  EXPECT_FALSE(item.seen);
+
+  CTreeItem base;
+  EXPECT_EQ(base.ImageIndex(true, false), 0);
+  EXPECT_EQ(base.ImageIndex(false, false), 1);
+  EXPECT_FALSE(base.IsBold());
+  EXPECT_EQ(base.DropOnto(&channel), 0);
+  EXPECT_FALSE(base.OnBeginEdit(nullptr));
+}
+
+TEST(TreeItem, CompareOrdersChannelsByTitleAndItemsByRunAndArrival) {
+  CChannel a(L"http://1", L"1"), b(L"http://2", L"2");
+  a.title = L"b";
+  b.title = L"a";
+  EXPECT_GT(a.Compare(b), 0);
+  EXPECT_LT(b.Compare(a), 0);
+
+  CFeedItem older(&a, nullptr, L"http://x/1", L"aaa", L"", 1000, 0);
+  CFeedItem newer(&a, nullptr, L"http://x/2", L"zzz", L"", 2000, 5);
+  EXPECT_LT(newer.Compare(older), 0);  // the later run first, whatever the titles
+  CFeedItem sameRunA(&a, nullptr, L"http://x/3", L"same", L"", 2000, 7);
+  CFeedItem sameRunB(&a, nullptr, L"http://x/4", L"same", L"", 2000, 7);
+  EXPECT_EQ(sameRunA.Compare(sameRunB), 0);
+}
+
+TEST(TreeItem, ChannelStoresItsExpansion) {
+  ScopedConfig config;
+  CChannel channel(L"http://example.com/rss", L"12345678");
+  channel.OnExpanded(1);
+  EXPECT_EQ(Config().GetInt(section::Channel(L"12345678"), L"EXPAND", -1), 0);
+  channel.OnExpanded(2);
+  EXPECT_EQ(Config().GetInt(section::Channel(L"12345678"), L"EXPAND", -1), 1);
+  channel.OnExpanded(1);
+  config.Restart();  // the next start reads what the user left
+  EXPECT_EQ(Config().GetInt(section::Channel(L"12345678"), L"EXPAND", -1), 0);
+}
+
+TEST(TreeItem, UnreadEndsForGoodWhenTheLinkIsInTheUrlCache) {
+  const std::wstring visited = test::UniqueUrl(L"visited");
+  const std::wstring fresh = test::UniqueUrl(L"fresh");
+  CChannel channel(L"http://example.com/rss", L"1");
+  CFeedItem a(&channel, nullptr, visited, L"a", L"a", 0, 0);
+  CFeedItem b(&channel, nullptr, fresh, L"b", L"b", 0, 1);
+
+  EXPECT_TRUE(a.IsBold());
+  ASSERT_TRUE(test::AddToUrlCache(visited));
+  EXPECT_FALSE(a.IsBold());
+  EXPECT_FALSE(a.unread);
+  EXPECT_TRUE(b.IsBold());
+  EXPECT_TRUE(b.unread);
+
+  test::RemoveFromUrlCache(visited);
+  EXPECT_FALSE(IsInUrlCache(visited));
+  EXPECT_FALSE(a.IsBold());  // the mark does not come back
+}
+
+TEST(TreeItem, OnlyEnterOpensAFeedItem) {
+  test::TreeFrame frame;
+  ASSERT_TRUE(frame.Create(50, 50, 200, 100));
+  CChannel channel(L"http://example.com/rss", L"1");
+  CFeedItem item(&channel, frame.Hwnd(), L"http://example.com/a", L"The title", L"[cat]The title", 0, 0);
+  item.OnKey(VK_DELETE);
+  item.OnKey(VK_SPACE);
+  EXPECT_TRUE(frame.views.empty());
+  item.OnKey(VK_RETURN);
+  ASSERT_EQ(frame.views.size(), 1u);
+  EXPECT_EQ(frame.views[0].title, L"The title");
+  EXPECT_EQ(frame.views[0].link, L"http://example.com/a");
+  EXPECT_EQ(frame.views[0].extra, L"");
+  channel.OnKey(VK_RETURN);  // a channel opens nothing
+  EXPECT_EQ(frame.views.size(), 1u);
+}
