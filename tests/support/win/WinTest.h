@@ -98,7 +98,8 @@ class DialogAnswerer {
 };
 
 // Records the items of the next popup menus that open on this thread (after the owner's
-// update rules ran) and closes them without choosing anything.
+// update rules ran) and closes them without choosing anything. With several probes alive,
+// the newest one records.
 class MenuProbe {
  public:
   struct Item {
@@ -139,5 +140,24 @@ struct MemoryUse {
   size_t workingSet = 0;
 };
 MemoryUse CurrentMemoryUse();
+
+// Records the word parameters of one message as the receiving thread takes it from its
+// queue (posted messages only), e.g. the codes of WM_USER posted to the main frame.
+class PostedMessageSpy {
+ public:
+  PostedMessageSpy(HWND target, UINT message);
+  ~PostedMessageSpy();
+  PostedMessageSpy(const PostedMessageSpy&) = delete;
+  PostedMessageSpy& operator=(const PostedMessageSpy&) = delete;
+  std::vector<WPARAM> Seen() const { return seen_; }
+  size_t Count(WPARAM wParam) const;
+  void Clear() { seen_.clear(); }
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+  HWND target_;
+  UINT message_;
+  std::vector<WPARAM> seen_;
+};
 
 }  // namespace test
