@@ -185,7 +185,7 @@ void TickerWnd::OnFrameMessage(WPARAM code, LPARAM arg) {
     case frame_code::kAdd:
       if (arg) {
         entries_.push_back(Entry{std::unique_ptr<ViewRequest>(reinterpret_cast<ViewRequest*>(arg))});
-        TrimWhileHidden();
+        TrimToCeiling();
       }
       break;
     case frame_code::kMain:
@@ -194,14 +194,18 @@ void TickerWnd::OnFrameMessage(WPARAM code, LPARAM arg) {
   }
 }
 
-void TickerWnd::TrimWhileHidden() {
-  // The list is trimmed when the scroll passes its end; a hidden strip (switched off, or
-  // behind a pinned popup nobody clicks) never scrolls, so it keeps the newest entries up
-  // to a ceiling instead of growing for ever.
-  if (::IsWindowVisible(Hwnd())) return;
-  const size_t ceiling = capacity_ * kHiddenCeilingFactor;
+void TickerWnd::TrimToCeiling() {
+  // The list is trimmed to its capacity when the scroll passes its end. A hidden strip
+  // (switched off, or behind a pinned popup nobody clicks) never gets there, and a visible
+  // one may fall far behind a busy feed: beyond ten times the capacity the oldest entries
+  // go at once — on a visible strip only those the scroll has already passed.
+  const size_t ceiling = capacity_ * kCeilingFactor;
+  const bool visible = ::IsWindowVisible(Hwnd()) != FALSE;
   while (entries_.size() > ceiling) {
-    if (current_ == entries_.begin()) current_ = entries_.end();  // start again from the first
+    if (current_ == entries_.begin()) {
+      if (visible) break;           // on screen: it stays
+      current_ = entries_.end();  // hidden: start again from the first entry kept
+    }
     entries_.pop_front();
   }
 }

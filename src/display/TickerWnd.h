@@ -32,8 +32,8 @@ class TickerWnd : public win::Window {
   // stored position and brings it back onto a screen if it lies off every one.
   bool Create(HWND owner);
 
-  // While hidden the list holds at most this many times its capacity.
-  static constexpr size_t kHiddenCeilingFactor = 10;
+  // Beyond this many times its capacity the list drops its oldest entries at once.
+  static constexpr size_t kCeilingFactor = 10;
 
   bool HasEntries() const { return !entries_.empty(); }
   size_t EntryCount() const { return entries_.size(); }
@@ -64,7 +64,7 @@ class TickerWnd : public win::Window {
   void OnFrameMessage(WPARAM code, LPARAM arg);
   void OnWheel(int delta);
   void RestartCurrent();
-  void TrimWhileHidden();
+  void TrimToCeiling();
   void OnLButtonDown(POINT at, bool control);
   void OnMouseMove(POINT at);
   void OnLButtonUp();

@@ -323,7 +323,7 @@ TEST_F(TickerTest, AnEmptyTickerIgnoresTheWheelAndTheButtons) {
   EXPECT_LE(starts[0], 42);
 }
 
-TEST_F(TickerTest, AHiddenTickerKeepsAtMostTenTimesItsCapacityNewestFirst) {
+TEST_F(TickerTest, TheListKeepsAtMostTenTimesItsCapacityDroppingOnlyWhatIsNotToCome) {
   Config().SetInt(section::kConfig, L"TICKER_CNT", 3);
   CreateTicker();
   for (int i = 0; i < 35; ++i) Add(L"t" + std::to_wstring(i));
@@ -335,4 +335,16 @@ TEST_F(TickerTest, AHiddenTickerKeepsAtMostTenTimesItsCapacityNewestFirst) {
   CursorOnTicker();
   Show();
   EXPECT_EQ(ticker.CurrentTitle(), L"t5");
+
+  // Shown, only what the scroll has passed goes.
+  for (int i = 35; i < 40; ++i) Add(L"t" + std::to_wstring(i));
+  test::PumpFor(100);
+  EXPECT_EQ(ticker.EntryCount(), 35u);
+  for (int i = 0; i < 3; ++i) Wheel(-120);
+  ASSERT_EQ(ticker.CurrentTitle(), L"t8");
+  Add(L"t40");
+  test::PumpFor(100);
+  EXPECT_EQ(ticker.EntryCount(), 33u);
+  EXPECT_EQ(destroyed.back(), L"t7");
+  EXPECT_EQ(ticker.CurrentTitle(), L"t8");
 }
