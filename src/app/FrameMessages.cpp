@@ -1,5 +1,6 @@
 // The frame's private message, its one-second timer and its popup queue.
 #include <algorithm>
+#include <string_view>
 
 #include "app/MainFrame.h"
 #include "app/RefreshSchedule.h"
@@ -19,6 +20,22 @@
 
 const wchar_t* const CMainFrame::kLatestVersionText =
     L"\xCD5C\xC2E0 \xBC84\xC83C \xC0AC\xC6A9\xC911 \xC785\xB2C8\xB2E4.";  // 최신 버젼 사용중 입니다.
+
+namespace {
+
+// The desktop has the screen's size too but is no full-screen program: "Program Manager",
+// the shell's desktop windows behind the icons, or the desktop window itself (the
+// foreground when nothing else is active, under a virtual desktop for instance).
+bool IsDesktop(HWND window) {
+  if (window == ::GetDesktopWindow() || window == ::GetShellWindow()) return true;
+  wchar_t title[64] = {}, cls[64] = {};
+  ::GetWindowTextW(window, title, 64);
+  ::GetClassNameW(window, cls, 64);
+  return std::wstring_view(title) == L"Program Manager" || std::wstring_view(cls) == L"Progman" ||
+         std::wstring_view(cls) == L"WorkerW";
+}
+
+}  // namespace
 
 LRESULT CMainFrame::OnFrameMessage(FrameCode code, LPARAM arg) {
   switch (code) {
@@ -175,13 +192,10 @@ void CMainFrame::OnTimer(UINT_PTR id) {
   }
 
   // No refresh while a full-screen window (a game, a presentation) is in front.
-  if (HWND front = ::GetForegroundWindow()) {
+  if (HWND front = ::GetForegroundWindow(); front && !IsDesktop(front)) {
     RECT r{};
     ::GetWindowRect(front, &r);
-    wchar_t title[64] = {};
-    ::GetWindowTextW(front, title, 64);
-    if (std::wstring(title) != L"Program Manager" && r.right - r.left == ::GetSystemMetrics(SM_CXSCREEN) &&
-        r.bottom - r.top == ::GetSystemMetrics(SM_CYSCREEN)) {
+    if (r.right - r.left == ::GetSystemMetrics(SM_CXSCREEN) && r.bottom - r.top == ::GetSystemMetrics(SM_CYSCREEN)) {
       DebugTrace(L"Full\n");
       return;
     }

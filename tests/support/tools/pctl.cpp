@@ -9,6 +9,9 @@
 //   pctl command <id>                     a menu command to the main window (posted)
 //   pctl hide                             WM_CLOSE to the main window
 //   pctl key <vk>                         a key press to the channel tree
+//   pctl ticker wheel <delta> | click <x> | rclick   mouse messages to the ticker strip
+//   pctl popup-rclick                     a right click on the visible popup (closes it)
+//   pctl browser                          prints the browser frame's title when it is visible
 //   pctl tree                             the tree: depth, flags (b=bold, e=expanded, s=selected), label
 //   pctl select <text>                    selects the first tree entry whose label contains text
 //   pctl dialog <caption> <text|-> ok|cancel   types into edit 1000 of a dialog, then presses a button
@@ -20,6 +23,7 @@
 //   pctl tray-pixels                      a hash of the notification area's pixels
 //   pctl screenshot <file.bmp>            the whole screen as a 24-bit bitmap
 //   pctl windows                          every top-level window (diagnostics)
+//   pctl foreground                       the foreground window (diagnostics)
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -118,7 +122,7 @@ std::vector<TreeEntry> ReadTree(HWND tree) {
 struct DialogSearch {
   const wchar_t* caption;
   const wchar_t* text;  // for message boxes: a part of the static text
-  DWORD pid;
+  int unused;
   HWND found;
 };
 
@@ -135,11 +139,9 @@ BOOL CALLBACK FindStaticText(HWND child, LPARAM lp) {
 
 BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lp) {
   auto* s = reinterpret_cast<DialogSearch*>(lp);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(hwnd, &pid);
   wchar_t cls[64];
   ::GetClassNameW(hwnd, cls, 64);
-  if (pid != s->pid || std::wcscmp(cls, L"#32770") != 0 || !::IsWindowVisible(hwnd)) return TRUE;
+  if (std::wcscmp(cls, L"#32770") != 0 || !::IsWindowVisible(hwnd)) return TRUE;
   if (s->caption) {
     wchar_t title[256];
     ::GetWindowTextW(hwnd, title, 256);
@@ -150,9 +152,10 @@ BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lp) {
   return s->found ? FALSE : TRUE;
 }
 
-HWND WaitForDialog(HWND main, const wchar_t* caption, const wchar_t* text) {
+// A visible dialog (class #32770) with this caption, or whose static text contains `text`;
+// any process's, as the program may not have its main window yet (the first-start question).
+HWND WaitForDialog(const wchar_t* caption, const wchar_t* text) {
   DialogSearch search{caption, text, 0, nullptr};
-  ::GetWindowThreadProcessId(main, &search.pid);
   for (int i = 0; i < 100 && !search.found; ++i) {
     ::EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&search));
     if (!search.found) ::Sleep(50);
@@ -211,9 +214,8 @@ bool SaveScreenshot(const wchar_t* path) {
 // FNV-1a over the pixels of the notification area (the right end of the taskbar).
 uint32_t TrayPixelHash() {
   HWND bar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
-  if (!bar) return 0;
-  RECT r;
-  ::GetWindowRect(bar, &r);
+  RECT r{};
+  if (!bar || !::GetWindowRect(bar, &r) || r.bottom <= r.top) return 0;
   const int w = 64, h = r.bottom - r.top;
   HDC screen = ::GetDC(nullptr);
   uint32_t hash = 2166136261u;
@@ -260,17 +262,65 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return Usage();
   const std::wstring verb = argv[1];
   if (verb == L"screenshot" && argc == 3) return SaveScreenshot(argv[2]) ? 0 : 1;
+  if (verb == L"foreground") {
+    HWND w = ::GetForegroundWindow();
+    wchar_t cls[128] = {}, title[128] = {};
+    if (w) ::GetClassNameW(w, cls, 128), ::GetWindowTextW(w, title, 128);
+    RECT r{};
+    if (w) ::GetWindowRect(w, &r);
+    PrintUtf8(std::wstring(cls) + L" \"" + title + L"\" " + std::to_wstring(r.right - r.left) + L"x" +
+              std::to_wstring(r.bottom - r.top) + (w == ::GetDesktopWindow() ? L" desktop" : L"") +
+              (w == ::GetShellWindow() ? L" shell" : L"") + L"\n");
+    return 0;
+  }
   if (verb == L"windows") {
     ::EnumWindows(&PrintWindow, 0);
     return 0;
   }
   if (verb == L"tray-pixels") {
-    std::printf("%08x\n", TrayPixelHash());
-    return 0;
+    const uint32_t hash = TrayPixelHash();
+    std::printf("%08x\n", hash);
+    return hash != 0 ? 0 : 1;
   }
   if ((verb == L"exists" || verb == L"visible") && argc >= 3) {
     HWND w = ::FindWindowW(argv[2], argc > 3 ? argv[3] : nullptr);
     return w && (verb == L"exists" || ::IsWindowVisible(w)) ? 0 : 1;
+  }
+  if (verb == L"popup-rclick") {
+    HWND popup = ::FindWindowW(L"pellora.Popup", nullptr);
+    if (!popup || !::IsWindowVisible(popup)) return 1;
+    ::PostMessageW(popup, WM_RBUTTONUP, 0, MAKELPARAM(40, 40));
+    return 0;
+  }
+  if (verb == L"browser") {
+    // The browser frame is the top-level window that hosts the browser control.
+    HWND host = nullptr;
+    for (HWND w = ::FindWindowExW(nullptr, nullptr, nullptr, nullptr); w; w = ::FindWindowExW(nullptr, w, nullptr, nullptr))
+      if (::FindWindowExW(w, nullptr, L"pellora.BrowserHost", nullptr)) host = w;
+    if (!host || !::IsWindowVisible(host)) return 1;
+    wchar_t text[512] = {};
+    ::GetWindowTextW(host, text, 512);
+    PrintUtf8(std::wstring(text) + L"\n");
+    return 0;
+  }
+  if (verb == L"ticker" && argc >= 3) {
+    HWND ticker = ::FindWindowW(L"pellora.Ticker", nullptr);
+    if (!ticker) return 1;
+    const std::wstring what = argv[2];
+    const int value = argc > 3 ? _wtoi(argv[3]) : 0;
+    RECT r;
+    ::GetWindowRect(ticker, &r);
+    if (what == L"wheel") {
+      ::SendMessageW(ticker, WM_MOUSEWHEEL, MAKEWPARAM(0, value), MAKELPARAM(r.left + 5, r.top + 5));
+    } else if (what == L"click") {
+      ::SendMessageW(ticker, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(value, 9));
+      ::SendMessageW(ticker, WM_LBUTTONUP, 0, MAKELPARAM(value, 9));
+    } else if (what == L"rclick") {
+      ::SendMessageW(ticker, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 9));
+    } else {
+      return Usage();
+    }
+    return 0;
   }
   if (verb == L"count" && argc == 3) {
     CountSearch search{argv[2], 0};
@@ -284,6 +334,19 @@ int wmain(int argc, wchar_t** argv) {
       if (static_cast<LONG>(::GetTickCount() - until) >= 0) return 1;
       ::Sleep(100);
     }
+    return 0;
+  }
+  if (verb == L"dialog" && argc == 5) {
+    HWND dialog = WaitForDialog(argv[2], nullptr);
+    if (!dialog) return 1;
+    if (std::wcscmp(argv[3], L"-") != 0) ::SendMessageW(::GetDlgItem(dialog, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
+    ::PostMessageW(dialog, WM_COMMAND, std::wcscmp(argv[4], L"ok") == 0 ? IDOK : IDCANCEL, 0);
+    return 0;
+  }
+  if (verb == L"msgbox" && argc == 4) {
+    HWND box = WaitForDialog(nullptr, argv[2]);
+    if (!box) return 1;
+    ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[3])), 0);
     return 0;
   }
   HWND main = FindMainWindow();
@@ -324,19 +387,6 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
       }
     return 1;
-  }
-  if (verb == L"dialog" && argc == 5) {
-    HWND dialog = WaitForDialog(main, argv[2], nullptr);
-    if (!dialog) return 1;
-    if (std::wcscmp(argv[3], L"-") != 0) ::SendMessageW(::GetDlgItem(dialog, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
-    ::PostMessageW(dialog, WM_COMMAND, std::wcscmp(argv[4], L"ok") == 0 ? IDOK : IDCANCEL, 0);
-    return 0;
-  }
-  if (verb == L"msgbox" && argc == 4) {
-    HWND box = WaitForDialog(main, nullptr, argv[2]);
-    if (!box) return 1;
-    ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[3])), 0);
-    return 0;
   }
   if (verb == L"stats") {
     DWORD pid = 0;
