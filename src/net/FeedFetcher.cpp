@@ -1,6 +1,5 @@
 #include "net/FeedFetcher.h"
 
-#include <process.h>
 #include <wininet.h>
 
 #include <atomic>
@@ -13,6 +12,7 @@
 #include "config/ConfigStore.h"
 #include "net/FeedEncoding.h"
 #include "net/FeedRequest.h"
+#include "net/NetSession.h"
 #include "win/Handles.h"
 
 namespace {
@@ -60,12 +60,13 @@ void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url) {
   SendResult(frame, result);
 }  // the request deletes its file here
 
-void __cdecl FeedFetcherThread(void* argument) {
-  const HWND frame = static_cast<HWND>(argument);
+void FeedFetcherRun(HWND frame) {
   const bool connected = IsConnected();
   std::vector<std::wstring> ids;
   Config().EnumSubsections(section::kConfig, ids);
   for (const std::wstring& id : ids) {
+    // The program is ending: the rest of the run would only delay its exit.
+    if (!::IsWindow(frame)) return;
     const std::wstring url = Config().GetString(section::Channel(id), L"URL", L"");
     if (!connected) {
       FeedResult result{id, url, {}};
@@ -81,7 +82,7 @@ void __cdecl FeedFetcherThread(void* argument) {
 }  // namespace
 
 bool StartFeedFetcher(HWND frame) {
-  return ::_beginthread(FeedFetcherThread, 0, frame) != static_cast<uintptr_t>(-1);
+  return StartNetWorker(FeedFetcherRun, frame);
 }
 
 std::wstring FeedText(std::string_view bytes) {

@@ -20,3 +20,18 @@ void SetNetworkTimeouts(HINTERNET handle);
 // The time-out the next sessions get: `ms`, or kNetworkTimeoutMs again when `ms` is 0.
 // For tests, which cannot wait 30 seconds for a silent server.
 void SetNetworkTimeoutForTesting(DWORD ms);
+
+// The network worker threads (fetch runs, update checks). A thread cut off inside
+// WinINet when the process ends can leave a lock held that WinINet's own clean-up then
+// waits on for good, so the program and the tests let their workers finish first.
+//
+// Runs `body(frame)` on a thread of its own (_beginthread) and counts it as live until
+// `body` has returned and released everything. False when the thread could not start.
+bool StartNetWorker(void (*body)(HWND frame), HWND frame);
+
+// The workers started and not yet finished.
+int RunningNetWorkers();
+
+// Waits up to `timeoutMs` for every worker to finish; true when none is left. Never call
+// it from a thread whose windows a worker sends to while it waits without pumping.
+bool WaitForNetWorkers(DWORD timeoutMs);

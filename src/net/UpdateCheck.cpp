@@ -1,6 +1,5 @@
 #include "net/UpdateCheck.h"
 
-#include <process.h>
 #include <wininet.h>
 
 #include <algorithm>
@@ -37,8 +36,7 @@ bool ReadAnswer(HINTERNET request, std::string& answer) {
   return true;
 }
 
-void __cdecl UpdateCheckThread(void* argument) {
-  const HWND frame = static_cast<HWND>(argument);
+void UpdateCheckRun(HWND frame) {
   std::wstring server = TrimSet(Config().GetString(section::kConfig, L"UPDATE_SERVER", L""), L" \t");
   if (server.empty()) server = kDefaultUpdateServer;
   const HttpUrl where = HttpUrl::Split(server);
@@ -72,5 +70,5 @@ void __cdecl UpdateCheckThread(void* argument) {
 }  // namespace
 
 bool StartUpdateCheck(HWND frame) {
-  return ::_beginthread(UpdateCheckThread, 0, frame) != static_cast<uintptr_t>(-1);
+  return StartNetWorker(UpdateCheckRun, frame);
 }

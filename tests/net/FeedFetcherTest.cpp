@@ -257,3 +257,27 @@ TEST(FeedFetcher, OversizedFeedIsCutOffAndHandedOnEmpty) {
   EXPECT_TRUE(trace.Contains(L"Feed too large : [" + server.Url(L"/endless") + L"]\n"));
   EXPECT_TRUE(OwnDownloadFiles().empty());
 }
+
+// The program is ending: the run gives up before its next channel, the worker is
+// accounted for until it has let everything go, and no download file stays behind.
+TEST(FeedFetcher, RunStopsAtTheNextChannelWhenTheFrameIsGone) {
+  TestHttpServer server([](const test::ReceivedRequest&) {
+    ScriptedReply reply = Reply(200, kUtf8Declared);
+    reply.pauseAfter = 0;
+    reply.pauseMs = 700;
+    return reply;
+  });
+  test::ScopedConfig config;
+  AddChannel(L"a", server.Url(L"/first"));
+  AddChannel(L"b", server.Url(L"/second"));
+  AddChannel(L"c", server.Url(L"/third"));
+  test::RecordingFrame frame;
+  ASSERT_TRUE(StartFeedFetcher(frame.Hwnd()));
+  EXPECT_EQ(RunningNetWorkers(), 1);
+  ASSERT_TRUE(test::PumpUntil([&] { return server.Accepted() == 1; }, 5000));
+  frame.Destroy();
+  EXPECT_FALSE(WaitForNetWorkers(100));  // still inside the first download
+  ASSERT_TRUE(WaitForNetWorkers(10000));
+  EXPECT_EQ(server.Requests().size(), 1u);
+  EXPECT_TRUE(OwnDownloadFiles().empty());
+}
