@@ -314,15 +314,19 @@ TEST_F(ChannelTreeTest, RemovingAChannelDestroysItsItemsChildrenFirst) {
 }
 
 TEST_F(ChannelTreeTest, DestroyingTheTreeDestroysItsRecords) {
+  HWND toolTip = nullptr;
   {
     RecordingTree other;
     ASSERT_TRUE(other.Create(frame.Hwnd(), kTreeStyle, RECT{0, 0, 100, 100}, 2));
     auto* channel = new ProbeItem(L"http://c/1", nullptr, &log);
     ASSERT_TRUE(other.AddItem(channel, true));
     ASSERT_TRUE(other.AddItem(new ProbeItem(L"http://i/1", channel, &log), true));
+    toolTip = other.ToolTip();
+    ASSERT_TRUE(::IsWindow(toolTip));
     log.clear();
   }
   EXPECT_EQ(log, (std::vector<std::wstring>{L"destroyed http://c/1", L"destroyed http://i/1"}));
+  EXPECT_FALSE(::IsWindow(toolTip));  // it does not outlive its tree
 }
 
 TEST_F(ChannelTreeTest, ASingleClickTogglesAChannelAndStoresItsExpansion) {
@@ -412,6 +416,14 @@ TEST_F(ChannelTreeTest, ContextMenusOfItemsChannelsAndEmptySpace) {
       }
     }
     EXPECT_EQ(tree.SelectedItem(), channel);
+  }
+  {
+    // From the keyboard (Shift+F10): the selected entry's menu.
+    MenuProbe probe;
+    ::SendMessageW(Tree(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item->treeHandle));
+    ::SendMessageW(Tree(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Tree()), MAKELPARAM(-1, -1));
+    ASSERT_EQ(probe.Menus().size(), 1u);
+    EXPECT_EQ(probe.Menus()[0][0].text, longTitle);
   }
   {
     // The chosen command goes to the tree's parent, the frame.
