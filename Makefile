@@ -3,7 +3,7 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := test
 JOBS ?= 2
 
-.PHONY: run stop test bootstrap native win64 win32 test-native test-win64 fuzz-smoke bench clean
+.PHONY: run stop test bootstrap native win64 win32 test-native test-win64 fuzz-smoke fuzz-test bench clean
 
 bootstrap:
 	@scripts/bootstrap
@@ -26,7 +26,11 @@ test-native: native
 test-win64: win64
 	scripts/wine-session ctest --preset win64 -j $(JOBS)
 
-test: test-native win32 test-win64
+test: test-native win32 test-win64 fuzz-test
+
+# A short fuzzing run of the document core on its seed corpus, every time.
+fuzz-test: bootstrap
+	FUZZ_SECONDS=10 JOBS=$(JOBS) scripts/fuzz-smoke
 
 run: win64
 	scripts/run-pellora
@@ -34,6 +38,10 @@ run: win64
 bench: bootstrap
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j $(JOBS)
+	build/bench/bench/DocBench
+
+fuzz-smoke: bootstrap
+	JOBS=$(JOBS) scripts/fuzz-smoke
 
 clean:
 	rm -rf build

@@ -125,8 +125,10 @@ def write_ico(path, canvases):
         f.write(out)
 
 
-def write_bmp(path, c, bg):
-    """24-bit bitmap; transparent pixels are composited over bg (the mask colour)."""
+def write_bmp(path, c, bg, hard_edges=False):
+    """24-bit bitmap; transparent pixels are composited over bg (the mask colour).
+    With hard_edges, a pixel is either fully the picture or fully bg: a colour-keyed
+    bitmap must not blend its edges toward the key colour (that shows as a fringe)."""
     w, h = c.w, c.h
     row = (w * 3 + 3) & ~3
     data = bytearray()
@@ -135,6 +137,8 @@ def write_bmp(path, c, bg):
         for x in range(w):
             r, g, b, a = c.px[y][x]
             f = a / 255
+            if hard_edges:
+                f = 1.0 if a >= 128 else 0.0
             px = [round(v * f + bgv * (1 - f)) for v, bgv in zip((r, g, b), bg)]
             if bg == (0, 0, 0) and a and px == [0, 0, 0]:
                 px = [1, 1, 1]  # drawn black must not turn into the mask colour
@@ -202,7 +206,7 @@ def main():
     write_ico(os.path.join(OUT, "pellora.ico"), [feed_icon(16), feed_icon(32), feed_icon(48)])
     write_ico(os.path.join(OUT, "tray.ico"), [feed_icon(16), feed_icon(32)])
     write_ico(os.path.join(OUT, "tray2.ico"), [feed_icon(16, lit=True), feed_icon(32, lit=True)])
-    write_bmp(os.path.join(OUT, "close.bmp"), close_button(), (255, 0, 255))
+    write_bmp(os.path.join(OUT, "close.bmp"), close_button(), (255, 0, 255), hard_edges=True)
     write_bmp(os.path.join(OUT, "tree.bmp"), tree_strip(), (0, 0, 0))
 
 

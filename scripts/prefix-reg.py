@@ -21,7 +21,22 @@ lines = [
 ]
 for face in ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif", "MS Sans Serif"):
     lines.append(f'"{face}"={multi_sz(LINK)}')
+
+def logfont(face, height=-11, weight=700):
+    """A LOGFONTW as the registry's window metrics hold it (92 bytes)."""
+    import struct
+    raw = struct.pack("<lllll8B", height, 0, 0, 0, weight, 0, 0, 0, 1, 0, 0, 0, 0)
+    raw += face.encode("utf-16-le").ljust(64, b"\0")
+    return "hex:" + ",".join(f"{b:02x}" for b in raw)
+
+
 lines += [
+    "",
+    # Bold Tahoma gets no Hangul through the font links, and captions are bold: draw them
+    # with the Hangul font itself.
+    r"[HKEY_CURRENT_USER\Control Panel\Desktop\WindowMetrics]",
+    f'"CaptionFont"={logfont("NanumGothic")}',
+    f'"SmCaptionFont"={logfont("NanumGothic")}',
     "",
     r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]",
     '"굴림"="NanumGothic"',

@@ -6,6 +6,7 @@
 #include "common/Placement.h"
 #include "common/WindowAlpha.h"
 #include "config/ConfigStore.h"
+#include "display/TrayWndItem.h"
 #include "res/resource.h"
 #include "win/Dialog.h"
 #include "win/Module.h"
@@ -17,12 +18,19 @@ Box ToBox(const RECT& r) { return Box{r.left, r.top, r.right, r.bottom}; }
 }  // namespace
 
 const wchar_t* const CMainFrame::kFirstStartQuestion =
-    L"환경설정을 레지스트리에 저장하시겠습니까?\n\nYes(Registry), No(ini)";
+    L"\xD658\xACBD\xC124\xC815\xC744 \xB808\xC9C0\xC2A4\xD2B8\xB9AC\xC5D0 \xC800\xC7A5\xD558\xC2DC\xACA0"
+    L"\xC2B5\xB2C8\xAE4C?\n\nYes(Registry), No(ini)";  // 환경설정을 레지스트리에 저장하시겠습니까?
 
-CMainFrame::CMainFrame() = default;
+CMainFrame::CMainFrame() : notifyStack_(*this), tree_(*this) {}
 
 CMainFrame::~CMainFrame() {
-  // Destroy while the overrides still run, so members go in a known order.
+  // Popups still waiting belong to the frame; shown ones destroy themselves, or go with
+  // the stack below.
+  while (!popupQueue_.empty()) {
+    CTrayWndItem* popup = popupQueue_.front();
+    popupQueue_.pop_front();
+    delete popup;
+  }
   Destroy();
 }
 
@@ -53,6 +61,13 @@ int CMainFrame::OnCreate() {
   }
   taskbarCreated_ = ::RegisterWindowMessageW(L"TaskbarCreated");
 
+  RECT none{};
+  if (!tree_.Create(Hwnd(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_NOHSCROLL | TVS_EDITLABELS, none,
+                    static_cast<UINT_PTR>(-1)))
+    return -1;
+  tree_.LoadImages(IDB_TREE);
+  notifyStack_.Configure(false, 150, 60, Hwnd());
+
   CreateTrayIcon();
   std::wstring title = win::LoadResString(IDR_MAINFRAME);
   ::SetWindowTextW(Hwnd(), title.c_str());
@@ -66,6 +81,10 @@ int CMainFrame::OnCreate() {
   arrivalCounter_ = 0;
   popupsShown_ = 0;
   SetWindowAlpha(Hwnd(), opacity_);
+
+  viewFrame_.Create();
+  ticker_.Create(Hwnd());
+  ::SendMessageW(ticker_.Hwnd(), WM_USER, frame_code::kMain, reinterpret_cast<LPARAM>(Hwnd()));
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   PostUser(frame_code::kVer, 0);
@@ -91,6 +110,7 @@ void CMainFrame::OnSetFocus() {
     opacity_ = 100;
     SetWindowAlpha(Hwnd(), 100);
   }
+  if (tree_.Hwnd()) ::SetFocus(tree_.Hwnd());
 }
 
 void CMainFrame::OnSize(UINT type) {
@@ -100,6 +120,10 @@ void CMainFrame::OnSize(UINT type) {
     Config().SetInt(section::kWindow, L"MAIN_Y", r.top);
     Config().SetInt(section::kWindow, L"MAIN_CX", r.right - r.left);
     Config().SetInt(section::kWindow, L"MAIN_CY", r.bottom - r.top);
+  }
+  if (type != SIZE_MINIMIZED && tree_.Hwnd()) {
+    RECT client = win::ClientRect(Hwnd());
+    ::SetWindowPos(tree_.Hwnd(), nullptr, 0, 0, client.right, client.bottom, SWP_NOZORDER | SWP_SHOWWINDOW);
   }
 }
 
@@ -116,11 +140,18 @@ void CMainFrame::OnMove() {
 
 void CMainFrame::OnClose() {
   // The frame hides instead of closing; only the exit command ends the program.
+  const bool tickerShown = ticker_.Hwnd() && ::IsWindowVisible(ticker_.Hwnd());
   ::ShowWindow(Hwnd(), SW_SHOWMINIMIZED);
   ::ShowWindow(Hwnd(), SW_HIDE);
+  if (tickerShown) ::ShowWindow(ticker_.Hwnd(), SW_SHOWNOACTIVATE);
 }
 
 void CMainFrame::OnExit() {
+  while (!popupQueue_.empty()) {
+    CTrayWndItem* popup = popupQueue_.front();
+    popupQueue_.pop_front();
+    delete popup;
+  }
   if (trayIcon_) {
     trayIcon_->Destroy();
     trayIcon_.reset();  // removes the icon from the notification area
@@ -130,32 +161,10 @@ void CMainFrame::OnExit() {
 
 bool CMainFrame::PreTranslateMessage(MSG& msg) {
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && ::GetActiveWindow() == Hwnd()) {
-    PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
+    ::PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
     return true;
   }
   return FrameWindow::PreTranslateMessage(msg);
-}
-
-bool CMainFrame::OnCommand(UINT id, UINT code, HWND control) {
-  switch (id) {
-    case IDM_EXIT:
-      OnExit();
-      return true;
-  }
-  return FrameWindow::OnCommand(id, code, control);
-}
-
-LRESULT CMainFrame::OnFrameMessage(FrameCode code, LPARAM arg) {
-  switch (code) {
-    case frame_code::kTray:
-      // The taskbar was (re)created and our icon is gone: build a new one.
-      if (trayIcon_) trayIcon_->Destroy();
-      CreateTrayIcon();
-      trayIcon_->SetIcon(IDI_TRAY);
-      trayIcon_->SetTip(win::LoadResString(IDR_MAINFRAME).c_str());
-      break;
-  }
-  return 0;
 }
 
 LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -180,6 +189,9 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       OnClose();
       return 0;
+    case WM_TIMER:
+      OnTimer(wParam);
+      break;  // every timer message also goes to the default procedure
     case WM_USER:
       return OnFrameMessage(static_cast<FrameCode>(wParam), lParam);
   }

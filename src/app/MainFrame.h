@@ -1,13 +1,25 @@
 #pragma once
 // The main frame: creates and owns every other window, asks the first-start question,
 // keeps its placement in the settings, hides instead of closing, and ends the program on
-// the exit command. The hub of the private message (OnFrameMessage).
+// the exit command. It is the hub of the private message (OnFrameMessage): every request
+// between the program's windows and from its worker threads arrives here.
+#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/MainChannelTree.h"
+#include "app/MainNotifyStack.h"
 #include "app/MainTrayIcon.h"
 #include "common/FrameCode.h"
+#include "common/Records.h"
+#include "display/TickerWnd.h"
+#include "display/ViewFrm.h"
 #include "win/FrameWindow.h"
+
+class CFeedItem;
+class CChannel;
+class CTrayWndItem;
 
 class CMainFrame : public win::FrameWindow {
  public:
@@ -19,38 +31,92 @@ class CMainFrame : public win::FrameWindow {
 
   bool PreTranslateMessage(MSG& msg) override;
 
+  // The popup queue: popups are shown one at a time, in arrival order; the frame owns
+  // them while they wait.
+  void QueuePopup(CTrayWndItem* popup);
+
+  // Interprets one channel's download result into the tree, the ticker and popups.
+  void ProcessFeed(const FeedResult& result);
+
   // State, for the windows and tests that need to look.
   MainTrayIcon* Tray() const { return trayIcon_.get(); }
   bool Fetching() const { return fetching_; }
   int Opacity() const { return opacity_; }
   unsigned LastFetchEnd() const { return lastFetchEnd_; }
+  const std::wstring& LastVersion() const { return lastVersion_; }
+  int PopupsShown() const { return popupsShown_; }
+  size_t QueuedPopups() const { return popupQueue_.size(); }
+  CTrayWndItem* QueuedPopup(size_t i) const { return i < popupQueue_.size() ? popupQueue_[i] : nullptr; }
+  const std::vector<CFeedItem*>& FeedItems() const { return feedItems_; }
+  ChannelTree& Tree() { return tree_; }
+  TickerWnd& Ticker() { return ticker_; }
+  CViewFrm& ViewFrame() { return viewFrame_; }
+  // The refresh schedule counts from the end of the last fetch; tests put that in the past.
+  void SetLastFetchEndForTest(unsigned tick) { lastFetchEnd_ = tick; }
 
-  // The text of the first-start question.
+  // Texts the frame shows.
   static const wchar_t* const kFirstStartQuestion;
+  static const wchar_t* const kLatestVersionText;
+  static const wchar_t* const kDuplicateAddressText;
+  static const wchar_t* const kDeleteQuestion;
 
  protected:
   bool PreCreateWindow(CREATESTRUCTW& cs) override;
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
   bool OnCommand(UINT id, UINT code, HWND control) override;
+  bool OnUpdateCommand(UINT id, win::CommandState& state) override;
 
  private:
+  friend class MainChannelTree;
+  friend class MainNotifyStack;
+
+  // Creation and placement (MainFrame.cpp).
   int OnCreate();
   void OnSetFocus();
   void OnSize(UINT type);
   void OnMove();
   void OnClose();
   void OnExit();
-  LRESULT OnFrameMessage(FrameCode code, LPARAM arg);
   void CreateTrayIcon();
 
-  // Field order follows the frame's data model; the later members join as they land.
+  // The private message, the timer and the popup queue (FrameMessages.cpp).
+  LRESULT OnFrameMessage(FrameCode code, LPARAM arg);
+  void OnTimer(UINT_PTR id);
+  void OnTray();
+  void OnPopupNews(LPARAM code);
+  void OnView(const ViewRequest& request);
+  void OnVersionReply(const wchar_t* reply);
+  void OnRun();
+  void OnEnd();
+  void ShowTickerIfItHasEntries();
+  void PopupGone(CTrayWndItem* popup);
+  void FeedItemRemoved(CTreeItem& item);
+
+  // Commands (Commands.cpp).
+  CChannel* SelectedChannel() const;
+  void OnToggleChannelValue(const wchar_t* value, int def);
+  void OnShowTicker();
+  void OnTopMost();
+  void OnAddChannel();
+  void OnModifyChannel();
+  void OnDeleteChannel();
+  void OnKeyword();
+  bool AddressRegistered(const std::wstring& url) const;
+
+  // Fields in the order of the frame's data model.
+  CViewFrm viewFrame_;
+  TickerWnd ticker_;
   bool fetching_ = false;
   unsigned char opacity_ = 100;
   std::wstring lastVersion_;
   std::unique_ptr<MainTrayIcon> trayIcon_;
+  std::deque<CTrayWndItem*> popupQueue_;  // owned while waiting; null once a shown one is gone
   int popupsShown_ = 0;
+  MainNotifyStack notifyStack_;
+  MainChannelTree tree_;
   unsigned lastFetchEnd_ = 0;
   int arrivalCounter_ = 0;
+  std::vector<CFeedItem*> feedItems_;  // not owned: the tree owns the items
 
   UINT taskbarCreated_ = 0;
 };

@@ -3,7 +3,7 @@
 std::wstring FeedSortKey(uint32_t fetchStamp, int32_t arrivalNo) {
   // Formatted by hand: sorting calls this for every comparison.
   static const wchar_t kHex[] = L"0123456789abcdef";
-  const uint32_t stamp = 0u - fetchStamp;
+  const uint32_t stamp = ~fetchStamp;  // 0xFFFFFFFF - stamp: the first run (stamp 0) is the oldest
   wchar_t buffer[8 + 1 + 12];
   int n = 0;
   for (int shift = 28; shift >= 0; shift -= 4) buffer[n++] = kHex[(stamp >> shift) & 0xF];

@@ -5,9 +5,11 @@
 #include <string>
 #include <string_view>
 
-// The sort key of a feed item: "%08x-%03d" of (0 - fetchStamp) as unsigned 32-bit and
-// the arrival number. A later fetch run (larger stamp) gives a smaller key, so its items
-// come first; within one run the three-digit arrival numbers keep the feed's order.
+// The sort key of a feed item: "%08x-%03d" of (0xFFFFFFFF - fetchStamp) and the arrival
+// number. A later fetch run (larger stamp) gives a smaller key, so its items come first;
+// within one run the three-digit arrival numbers keep the feed's order. (Negating the
+// stamp instead would put the items of the very first run, stamped 0 because no fetch
+// had ended yet, above everything that came later.)
 std::wstring FeedSortKey(uint32_t fetchStamp, int32_t arrivalNo);
 
 // Code-unit order of two texts (what wcscoll gives in the "C" locale, which the program

@@ -51,6 +51,18 @@ std::wstring DefaultIniPath(const wchar_t* name) {
 
 std::atomic<ConfigStore*> overrideStore{nullptr};
 
+// The profile functions drop white space around a value and one pair of quotes around
+// it when reading. A value that would lose something is written inside quotes, so that
+// every text reads back exactly as it was written.
+std::wstring IniValue(const std::wstring& text) {
+  if (text.empty()) return text;
+  auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+  const wchar_t first = text.front(), last = text.back();
+  const bool quoted = text.size() >= 2 && first == last && (first == L'"' || first == L'\'');
+  if (blank(first) || blank(last) || quoted) return L"\"" + text + L"\"";
+  return text;
+}
+
 }  // namespace
 
 ConfigStore::ConfigStore(const wchar_t* name, HKEY root) : rootKey_(root), iniPath_(DefaultIniPath(name)) {
@@ -125,7 +137,7 @@ int ConfigStore::GetInt(const std::wstring& section, const wchar_t* value, int d
 
 void ConfigStore::SetString(const std::wstring& section, const wchar_t* value, const std::wstring& text) const {
   if (useIni_) {
-    ::WritePrivateProfileStringW(section.c_str(), value, text.c_str(), iniPath_.c_str());
+    ::WritePrivateProfileStringW(section.c_str(), value, IniValue(text).c_str(), iniPath_.c_str());
     return;
   }
   win::RegKey key;

@@ -11,16 +11,16 @@ namespace {
 
 std::wstring Reference(uint32_t stamp, int32_t arrival) {
   char text[32];
-  std::snprintf(text, sizeof(text), "%08x-%03d", 0u - stamp, arrival);
+  std::snprintf(text, sizeof(text), "%08x-%03d", 0xFFFFFFFFu - stamp, arrival);
   return std::wstring(text, text + std::char_traits<char>::length(text));
 }
 
 }  // namespace
 
 TEST(FeedSortKey, IsTheNegatedStampInHexAndTheArrivalNumber) {
-  EXPECT_EQ(FeedSortKey(0, 0), L"00000000-000");
-  EXPECT_EQ(FeedSortKey(1, 7), L"ffffffff-007");
-  EXPECT_EQ(FeedSortKey(0x12345678u, 42), L"edcba988-042");
+  EXPECT_EQ(FeedSortKey(0, 0), L"ffffffff-000");
+  EXPECT_EQ(FeedSortKey(1, 7), L"fffffffe-007");
+  EXPECT_EQ(FeedSortKey(0x12345678u, 42), L"edcba987-042");
   const uint32_t stamps[] = {0, 1, 2, 255, 0x10000, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFEu, 0xFFFFFFFFu, 123456789u};
   const int32_t arrivals[] = {0, 1, 9, 10, 99, 100, 999, 1000, 12345, INT_MAX, -1, -5, -99, -100, INT_MIN};
   for (uint32_t stamp : stamps)
@@ -28,7 +28,9 @@ TEST(FeedSortKey, IsTheNegatedStampInHexAndTheArrivalNumber) {
 }
 
 TEST(FeedSortKey, LaterRunsFirstThenDocumentOrderUpTo999) {
-  // Any item of a later run sorts above any item of an earlier one.
+  // Any item of a later run sorts above any item of an earlier one, the first run (before
+  // any fetch had ended: stamp 0) included.
+  EXPECT_LT(CompareOrdinal(FeedSortKey(5000, 999), FeedSortKey(0, 0)), 0);
   EXPECT_LT(CompareOrdinal(FeedSortKey(60000, 999), FeedSortKey(30000, 0)), 0);
   EXPECT_LT(CompareOrdinal(FeedSortKey(30001, 500), FeedSortKey(30000, 0)), 0);
   for (int i = 0; i < 999; ++i)

@@ -46,7 +46,7 @@ TEST(TreeItem, KindsAnswerTheirNamesImagesAndKeys) {
   EXPECT_EQ(item.key, L"http://example.com/a");
   EXPECT_EQ(item.ImageIndex(true, true), 3);
   EXPECT_EQ(item.ImageIndex(false, false), 3);
-  EXPECT_EQ(item.SortKey(), L"fffff000-012");
+  EXPECT_EQ(item.SortKey(), L"ffffefff-012");
   EXPECT_TRUE(item.unread);
   EXPECT_FALSE(item.seen);
 

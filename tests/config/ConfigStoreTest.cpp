@@ -144,6 +144,15 @@ TEST(ConfigStoreIni, IntegersParseLikeTheRuntimeAndTextKeepsHangul) {
   EXPECT_EQ(s.GetString(L"CONFIG\\a1", L"URL", L"none"), L"none");
 }
 
+TEST(ConfigStoreIni, TextsReadBackExactlyWhateverTheirEdges) {
+  ScopedConfig config(ScopedConfig::Backend::Ini);
+  for (const wchar_t* text : {L" http://a.example/rss ", L"\tx", L"\"quoted\"", L"'single'", L"\"", L"a\"b\"",
+                              L"pie%20recipe ", L"  "}) {
+    config.Store().SetString(L"CONFIG\\e1", L"URL", text);
+    EXPECT_EQ(config.Reopen()->GetString(L"CONFIG\\e1", L"URL", L"default"), text);
+  }
+}
+
 TEST(ConfigStoreIni, CreateIniFileWritesAUtf16FileThatTheNextStartUses) {
   ScopedConfig config;
   ASSERT_FALSE(config.Store().UsesIni());

@@ -229,3 +229,21 @@ TEST(Dialog, MessageBoxesGoThroughTheHook) {
   EXPECT_EQ(boxes.Last().text, L"q?");
   EXPECT_EQ(boxes.Last().type, UINT(MB_YESNO));
 }
+
+TEST(GuiObjectCount, SeesObjectsComeAndGo) {
+  // The soak test's leak check relies on this count.
+  const test::GuiObjects before = test::CountGuiObjects();
+  std::vector<win::Brush> brushes;
+  for (int i = 0; i < 10; ++i) brushes.emplace_back(::CreateSolidBrush(RGB(i, 2, 3)));
+  HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  win::Menu menu(::CreatePopupMenu());
+  const test::GuiObjects during = test::CountGuiObjects();
+  EXPECT_EQ(during.gdi, before.gdi + 10);
+  EXPECT_GE(during.user, before.user + 2);
+  brushes.clear();
+  menu.Reset();
+  ::DestroyWindow(window);
+  const test::GuiObjects after = test::CountGuiObjects();
+  EXPECT_EQ(after.gdi, before.gdi);
+  EXPECT_LE(after.user, during.user - 2);
+}

@@ -120,11 +120,12 @@ DialogAnswerer::~DialogAnswerer() { win::Dialog::SetAutomation(nullptr); }
 struct MenuProbe::State {
   std::vector<std::vector<Item>> menus;
   UINT choose = 0;
-  HHOOK hook = nullptr;
 };
 
 namespace {
-MenuProbe::State* activeProbe = nullptr;
+// The newest probe records; older ones alive meanwhile wait (one hook for all of them).
+std::vector<MenuProbe::State*> activeProbes;
+HHOOK probeHook = nullptr;
 
 std::vector<MenuProbe::Item> ReadMenu(HMENU menu) {
   std::vector<MenuProbe::Item> items;
@@ -151,6 +152,7 @@ void CALLBACK CloseMenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
 // Runs after the owner handled WM_INITMENUPOPUP, so the update rules have been applied.
 LRESULT CALLBACK AfterWindowProc(int code, WPARAM wParam, LPARAM lParam) {
   auto* info = reinterpret_cast<CWPRETSTRUCT*>(lParam);
+  MenuProbe::State* activeProbe = activeProbes.empty() ? nullptr : activeProbes.back();
   if (code == HC_ACTION && activeProbe && info->message == WM_INITMENUPOPUP) {
     HMENU menu = reinterpret_cast<HMENU>(info->wParam);
     activeProbe->menus.push_back(ReadMenu(menu));
@@ -165,17 +167,89 @@ LRESULT CALLBACK AfterWindowProc(int code, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 MenuProbe::MenuProbe() : state_(std::make_unique<State>()) {
-  activeProbe = state_.get();
-  state_->hook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, &AfterWindowProc, nullptr, ::GetCurrentThreadId());
+  if (activeProbes.empty())
+    probeHook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, &AfterWindowProc, nullptr, ::GetCurrentThreadId());
+  activeProbes.push_back(state_.get());
 }
 
 MenuProbe::~MenuProbe() {
-  if (state_->hook) ::UnhookWindowsHookEx(state_->hook);
-  activeProbe = nullptr;
+  std::erase(activeProbes, state_.get());
+  if (activeProbes.empty() && probeHook) ::UnhookWindowsHookEx(std::exchange(probeHook, nullptr));
 }
 
 const std::vector<std::vector<MenuProbe::Item>>& MenuProbe::Menus() const { return state_->menus; }
 
 void MenuProbe::ChooseNext(UINT id) { state_->choose = id; }
+
+}  // namespace test
+
+#include <psapi.h>
+
+namespace test {
+
+GuiObjects CountGuiObjects() {
+  GuiObjects counts;
+  counts.gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+  counts.user = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+  if (counts.gdi != 0 || counts.user != 0) return counts;
+  counts.probed = true;
+  // GDI: the low word of a handle is its slot, from 0x20 on.
+  for (uintptr_t value = 0x20; value < 0x20 + 16384; ++value)
+    if (::GetObjectType(reinterpret_cast<HGDIOBJ>(value)) != 0) ++counts.gdi;
+  // USER: windows and menus of this process; slots are every second value from 0x20 on.
+  const DWORD self = ::GetCurrentProcessId();
+  for (uintptr_t value = 0x20; value < 0x20 + 2 * 32768; value += 2) {
+    HWND window = reinterpret_cast<HWND>(value);
+    DWORD pid = 0;
+    if (::IsWindow(window) && ::GetWindowThreadProcessId(window, &pid) && pid == self) ++counts.user;
+    else if (::IsMenu(reinterpret_cast<HMENU>(value))) ++counts.user;
+  }
+  return counts;
+}
+
+MemoryUse CurrentMemoryUse() {
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof(memory);
+  ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
+  MemoryUse use;
+  use.committed = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
+  use.workingSet = memory.WorkingSetSize;
+  return use;
+}
+
+}  // namespace test
+
+namespace test {
+
+namespace {
+// One hook for all spies alive at a time, so that each message is recorded once per spy.
+std::vector<PostedMessageSpy*> activeSpies;
+HHOOK spyHook = nullptr;
+}  // namespace
+
+PostedMessageSpy::PostedMessageSpy(HWND target, UINT message) : target_(target), message_(message) {
+  if (activeSpies.empty())
+    spyHook = ::SetWindowsHookExW(WH_GETMESSAGE, &PostedMessageSpy::Hook, nullptr, ::GetCurrentThreadId());
+  activeSpies.push_back(this);
+}
+
+PostedMessageSpy::~PostedMessageSpy() {
+  std::erase(activeSpies, this);
+  if (activeSpies.empty() && spyHook) ::UnhookWindowsHookEx(std::exchange(spyHook, nullptr));
+}
+
+size_t PostedMessageSpy::Count(WPARAM wParam) const {
+  size_t n = 0;
+  for (WPARAM w : seen_) n += w == wParam;
+  return n;
+}
+
+LRESULT CALLBACK PostedMessageSpy::Hook(int code, WPARAM wParam, LPARAM lParam) {
+  auto* msg = reinterpret_cast<MSG*>(lParam);
+  if (code == HC_ACTION && wParam == PM_REMOVE)
+    for (PostedMessageSpy* spy : activeSpies)
+      if (msg->hwnd == spy->target_ && msg->message == spy->message_) spy->seen_.push_back(msg->wParam);
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 }  // namespace test

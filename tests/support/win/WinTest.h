@@ -98,7 +98,8 @@ class DialogAnswerer {
 };
 
 // Records the items of the next popup menus that open on this thread (after the owner's
-// update rules ran) and closes them without choosing anything.
+// update rules ran) and closes them without choosing anything. With several probes alive,
+// the newest one records.
 class MenuProbe {
  public:
   struct Item {
@@ -116,6 +117,47 @@ class MenuProbe {
 
  private:
   std::unique_ptr<State> state_;
+};
+
+}  // namespace test
+
+namespace test {
+
+// This process's GDI and USER objects. GetGuiResources where the platform counts; Wine
+// answers 0 there, so the handle tables are probed instead: a handle value with a zero
+// generation part names its table slot whatever the slot's generation, so every live
+// object is seen once.
+struct GuiObjects {
+  unsigned gdi = 0;
+  unsigned user = 0;
+  bool probed = false;
+};
+GuiObjects CountGuiObjects();
+
+// Memory this process has committed (private bytes), and its working set.
+struct MemoryUse {
+  size_t committed = 0;
+  size_t workingSet = 0;
+};
+MemoryUse CurrentMemoryUse();
+
+// Records the word parameters of one message as the receiving thread takes it from its
+// queue (posted messages only), e.g. the codes of WM_USER posted to the main frame.
+class PostedMessageSpy {
+ public:
+  PostedMessageSpy(HWND target, UINT message);
+  ~PostedMessageSpy();
+  PostedMessageSpy(const PostedMessageSpy&) = delete;
+  PostedMessageSpy& operator=(const PostedMessageSpy&) = delete;
+  std::vector<WPARAM> Seen() const { return seen_; }
+  size_t Count(WPARAM wParam) const;
+  void Clear() { seen_.clear(); }
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+  HWND target_;
+  UINT message_;
+  std::vector<WPARAM> seen_;
 };
 
 }  // namespace test

@@ -1,0 +1,203 @@
+// The frame's commands and the rules that check and enable them in its menus.
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/InputDialog.h"
+#include "app/MainFrame.h"
+#include "app/PelloraApp.h"
+#include "channels/TreeItem.h"
+#include "config/ConfigStore.h"
+#include "res/resource.h"
+#include "win/Dialog.h"
+#include "win/Module.h"
+
+const wchar_t* const CMainFrame::kDuplicateAddressText =
+    L"\xD574\xB2F9 \xC8FC\xC18C\xAC00 \xC774\xBBF8 \xB4F1\xB85D\xB418\xC5B4 \xC788\xC2B5\xB2C8\xB2E4";
+const wchar_t* const CMainFrame::kDeleteQuestion =
+    L"RSS \xC8FC\xC18C\xB97C \xC0AD\xC81C\xD558\xC2DC\xACA0\xC2B5\xB2C8\xAE4C?\n\n"
+    L"\xC0AD\xC81C\xB41C \xC790\xB8CC\xB294 \xBCF5\xAD6C\xB418\xC9C0 \xC54A\xC2B5\xB2C8\xB2E4.";
+
+namespace {
+int Negated(int value) { return value == 0 ? 1 : 0; }
+std::wstring AppTitle() { return win::LoadResString(IDS_APP_TITLE); }
+}  // namespace
+
+CChannel* CMainFrame::SelectedChannel() const {
+  CTreeItem* item = tree_.SelectedItem();
+  if (!item || item->ClassName() != L"CChannel") return nullptr;
+  return static_cast<CChannel*>(item);
+}
+
+bool CMainFrame::OnCommand(UINT id, UINT code, HWND control) {
+  switch (id) {
+    case IDM_EXIT:
+      OnExit();
+      return true;
+    case IDM_NOTI:
+      OnToggleChannelValue(L"NOTI", 0);
+      return true;
+    case IDM_TICKER:
+      OnToggleChannelValue(L"TICKER", 1);
+      return true;
+    case IDM_RSS_TICKER:
+      OnShowTicker();
+      return true;
+    case IDM_TOPMOST:
+      OnTopMost();
+      return true;
+    case IDM_INTERNAL:
+      Config().SetInt(section::kConfig, L"INTERNAL", Negated(Config().GetInt(section::kConfig, L"INTERNAL", 0)));
+      return true;
+    case IDM_REFRESH:
+      PostUser(frame_code::kRun, 0);
+      return true;
+    case IDM_VERSION:
+      PostUser(frame_code::kVer, 0);
+      return true;
+    case ID_APP_ABOUT:
+      PelloraApp::ShowAbout(Hwnd());
+      return true;
+    case IDM_ADD_RSS:
+      OnAddChannel();
+      return true;
+    case IDM_MOD_RSS:
+      OnModifyChannel();
+      return true;
+    case IDM_DEL_RSS:
+      OnDeleteChannel();
+      return true;
+    case IDM_KEYWORD:
+      OnKeyword();
+      return true;
+  }
+  return FrameWindow::OnCommand(id, code, control);
+}
+
+bool CMainFrame::OnUpdateCommand(UINT id, win::CommandState& state) {
+  CChannel* channel = SelectedChannel();
+  auto channelValue = [channel](const wchar_t* value, int def) {
+    return Config().GetInt(section::Channel(channel->id), value, def);
+  };
+  switch (id) {
+    case IDM_TICKER:
+      state.SetCheck(channel && channelValue(L"TICKER", 1) != 0);
+      return true;
+    case IDM_NOTI:
+      state.SetCheck(channel && channelValue(L"NOTI", 0) != 0);
+      return true;
+    case IDM_MOD_RSS:
+    case IDM_DEL_RSS:
+      state.Enable(channel != nullptr);
+      return true;
+    case IDM_KEYWORD:
+      state.Enable(channel && channelValue(L"NOTI", 0) != 0);
+      return true;
+    case IDM_RSS_TICKER:
+      state.SetCheck(Config().GetInt(section::kConfig, L"RSS_TICKER", 1) != 0);
+      state.Enable(!feedItems_.empty());
+      return true;
+    case IDM_TOPMOST:
+      state.SetCheck(Config().GetInt(section::kWindow, L"MAIN_TOPMOST", 0) != 0);
+      return true;
+    case IDM_INTERNAL:
+      state.SetCheck(Config().GetInt(section::kConfig, L"INTERNAL", 0) != 0);
+      return true;
+    case IDM_REFRESH:
+      state.Enable(!fetching_);
+      return true;
+  }
+  return false;
+}
+
+void CMainFrame::OnToggleChannelValue(const wchar_t* value, int def) {
+  if (CChannel* channel = SelectedChannel()) {
+    const std::wstring section = section::Channel(channel->id);
+    Config().SetInt(section, value, Negated(Config().GetInt(section, value, def)));
+  }
+}
+
+void CMainFrame::OnShowTicker() {
+  const int on = Negated(Config().GetInt(section::kConfig, L"RSS_TICKER", 1));
+  Config().SetInt(section::kConfig, L"RSS_TICKER", on);
+  ::ShowWindow(ticker_.Hwnd(), on == 1 ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+void CMainFrame::OnTopMost() {
+  const int was = Config().GetInt(section::kWindow, L"MAIN_TOPMOST", 0);
+  Config().SetInt(section::kWindow, L"MAIN_TOPMOST", Negated(was));
+  LONG ex = ::GetWindowLongW(Hwnd(), GWL_EXSTYLE);
+  ex = was ? (ex & ~WS_EX_TOPMOST) : (ex | WS_EX_TOPMOST);
+  ::SetWindowLongW(Hwnd(), GWL_EXSTYLE, ex);
+  ::SetWindowPos(Hwnd(), was ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+bool CMainFrame::AddressRegistered(const std::wstring& url) const {
+  if (tree_.FindItem(url)) return true;
+  // Channels that are stored but not (yet) in the tree count too.
+  std::vector<std::wstring> ids;
+  Config().EnumSubsections(section::kConfig, ids);
+  for (const auto& id : ids)
+    if (Config().GetString(section::Channel(id), L"URL", L"") == url) return true;
+  return false;
+}
+
+void CMainFrame::OnAddChannel() {
+  InputDialog dialog(InputDialog::kAddCaption, L"");
+  if (dialog.DoModal(Hwnd()) != IDOK) return;
+  const std::wstring& url = dialog.editText;
+  // Refused before any section is written: a second section with the same address would
+  // bring the channel back after it is deleted.
+  if (AddressRegistered(url)) {
+    win::ShowMessageBox(Hwnd(), kDuplicateAddressText, AppTitle(), MB_OK);
+    return;
+  }
+  std::wstring id;
+  do {
+    wchar_t buffer[16];
+    const int high = std::rand();
+    const int low = std::rand();
+    std::swprintf(buffer, 16, L"%04x%04x", high, low);
+    id = buffer;
+  } while (!Config().GetString(section::Channel(id), L"URL", L"").empty());
+  Config().SetString(section::Channel(id), L"URL", url);
+  auto* channel = new CChannel(url, id);
+  if (!tree_.AddItem(channel, true)) delete channel;
+}
+
+void CMainFrame::OnModifyChannel() {
+  CChannel* channel = SelectedChannel();
+  if (!channel) return;
+  const std::wstring id = channel->id;
+  const std::wstring key = channel->key;
+  const std::wstring old = Config().GetString(section::Channel(id), L"URL", L"");
+  InputDialog dialog(InputDialog::kModifyCaption, old);
+  if (dialog.DoModal(Hwnd()) != IDOK) return;
+  const std::wstring url = dialog.editText;
+  if (url.empty() || url == old) return;
+  if (AddressRegistered(url)) {
+    win::ShowMessageBox(Hwnd(), kDuplicateAddressText, AppTitle(), MB_OK);
+    return;
+  }
+  Config().SetString(section::Channel(id), L"URL", url);
+  tree_.RemoveItem(key);  // with its feed items, which leave feedItems_ too
+  auto* renewed = new CChannel(url, id);
+  if (!tree_.AddItem(renewed, true)) delete renewed;
+}
+
+void CMainFrame::OnDeleteChannel() {
+  if (win::ShowMessageBox(Hwnd(), kDeleteQuestion, AppTitle(), MB_OKCANCEL) != IDOK) return;
+  CChannel* channel = SelectedChannel();
+  if (!channel) return;
+  if (!channel->id.empty()) Config().DeleteSection(section::Channel(channel->id));
+  const std::wstring key = channel->key;
+  ::SendMessageW(Hwnd(), WM_USER, frame_code::kDel, reinterpret_cast<LPARAM>(key.c_str()));
+}
+
+void CMainFrame::OnKeyword() {
+  CChannel* channel = SelectedChannel();
+  if (!channel) return;
+  const std::wstring section = section::Channel(channel->id);
+  const std::wstring stored = Config().GetString(section, L"KEYWORD", L"");
+  InputDialog dialog(InputDialog::kKeywordCaption, stored);
+  if (dialog.DoModal(Hwnd()) == IDOK && dialog.editText != stored) Config().SetString(section, L"KEYWORD", dialog.editText);
+}

@@ -1,0 +1,196 @@
+// The frame's private message, its one-second timer and its popup queue.
+#include <algorithm>
+
+#include "app/MainFrame.h"
+#include "app/RefreshSchedule.h"
+#include "channels/TreeItem.h"
+#include "common/DebugTrace.h"
+#include "common/Links.h"
+#include "common/WindowAlpha.h"
+#include "config/ConfigStore.h"
+#include "display/TrayWndItem.h"
+#include "display/VersionNotifyWnd.h"
+#include "doc/TextDecode.h"
+#include "net/FeedFetcher.h"
+#include "net/UpdateCheck.h"
+#include "res/resource.h"
+#include "win/Dialog.h"
+#include "win/Module.h"
+
+const wchar_t* const CMainFrame::kLatestVersionText =
+    L"\xCD5C\xC2E0 \xBC84\xC83C \xC0AC\xC6A9\xC911 \xC785\xB2C8\xB2E4.";  // 최신 버젼 사용중 입니다.
+
+LRESULT CMainFrame::OnFrameMessage(FrameCode code, LPARAM arg) {
+  switch (code) {
+    case frame_code::kTray:
+      OnTray();
+      break;
+    case frame_code::kXml:
+      if (arg) ProcessFeed(*reinterpret_cast<const FeedResult*>(arg));
+      break;
+    case frame_code::kNoti:
+      OnPopupNews(arg);
+      break;
+    case frame_code::kView:
+      if (arg) OnView(*reinterpret_cast<const ViewRequest*>(arg));
+      break;
+    case frame_code::kVer:
+      if (arg)
+        OnVersionReply(reinterpret_cast<const wchar_t*>(arg));
+      else
+        StartUpdateCheck(Hwnd());  // no guard: each request starts a check
+      break;
+    case frame_code::kRun:
+      OnRun();
+      break;
+    case frame_code::kEnd:
+      OnEnd();
+      break;
+    case frame_code::kAdd:
+      // The answer tells the sender whether the tree took the item (and owns it now).
+      return arg && tree_.AddItem(reinterpret_cast<CTreeItem*>(arg), true) ? 1 : 0;
+    case frame_code::kDel:
+      if (arg) tree_.RemoveItem(reinterpret_cast<const wchar_t*>(arg));
+      break;
+  }
+  return 0;
+}
+
+void CMainFrame::OnTray() {
+  // The taskbar was (re)created and our icon is gone: build a new one. A running fetch
+  // keeps running; its animation is not restored.
+  if (trayIcon_) trayIcon_->Destroy();
+  CreateTrayIcon();
+  trayIcon_->SetIcon(IDI_TRAY);
+  trayIcon_->SetTip(win::LoadResString(IDR_MAINFRAME).c_str());
+}
+
+void CMainFrame::QueuePopup(CTrayWndItem* popup) {
+  popupQueue_.push_back(popup);
+  if (popupsShown_ == 0) {
+    popupsShown_ = 1;
+    notifyStack_.ShowPopup(popupQueue_.front());
+  }
+}
+
+void CMainFrame::PopupGone(CTrayWndItem* popup) {
+  // Called synchronously when a popup leaves the stack (clicked, or being destroyed): from
+  // now on the queue must not hand that pointer to anyone.
+  std::replace(popupQueue_.begin(), popupQueue_.end(), popup, static_cast<CTrayWndItem*>(nullptr));
+}
+
+void CMainFrame::OnPopupNews(LPARAM code) {
+  if (code == 0) {
+    if (ticker_.Hwnd() && ::IsWindowVisible(ticker_.Hwnd())) ::ShowWindow(ticker_.Hwnd(), SW_HIDE);
+    return;
+  }
+  if (code != 2) return;
+  popupsShown_ -= 1;
+  if (!popupQueue_.empty()) popupQueue_.pop_front();  // only the pointer: a shown popup frees itself
+  if (popupQueue_.empty()) {
+    ShowTickerIfItHasEntries();
+  } else if (popupsShown_ == 0) {
+    popupsShown_ = 1;
+    notifyStack_.ShowPopup(popupQueue_.front());
+  }
+}
+
+void CMainFrame::ShowTickerIfItHasEntries() {
+  if (ticker_.HasEntries() && Config().GetInt(section::kConfig, L"RSS_TICKER", 1) != 0)
+    ::ShowWindow(ticker_.Hwnd(), SW_SHOWNOACTIVATE);
+}
+
+void CMainFrame::OnView(const ViewRequest& request) {
+  if (!IsWebLink(request.link)) {
+    DebugTrace(L"not a web link, not opened : %ls\n", request.link.c_str());
+  } else if (Config().GetInt(section::kConfig, L"INTERNAL", 0) != 0) {
+    HWND view = viewFrame_.Hwnd();
+    ::SetWindowTextW(view, request.title.c_str());
+    viewFrame_.Browser().Navigate(request.link);
+    if (::IsWindowVisible(view)) {
+      if (::IsIconic(view)) ::ShowWindow(view, SW_SHOWNORMAL);
+      ::SetForegroundWindow(view);
+    } else {
+      ::ShowWindow(view, SW_SHOWMINIMIZED);
+      ::ShowWindow(view, SW_SHOWNORMAL);
+    }
+    ::SetFocus(view);
+  } else {
+    OpenLinkInShell(request.link);
+  }
+  // Opened (or refused): either way the item is no longer new to the user.
+  if (auto* item = dynamic_cast<CFeedItem*>(tree_.FindItem(request.link))) {
+    item->unread = false;
+    tree_.RefreshItem(request.link);
+  }
+}
+
+void CMainFrame::OnVersionReply(const wchar_t* reply) {
+  DebugTrace(L"Ver : %ls\n", reply);
+  StringTokenizer tokens(reply);
+  if (tokens.NextToken(L" \r\n") != L"VER") return;
+  std::wstring version = tokens.NextToken(L" \r\n");
+  if (version != GetProgramVersion()) {
+    std::wstring link = tokens.NextToken(L" \r\n");
+    QueuePopup(new VersionNotifyWnd(link, version));
+  } else if (lastVersion_ == version) {
+    win::ShowMessageBox(Hwnd(), kLatestVersionText, win::LoadResString(IDS_APP_TITLE), MB_OK | MB_ICONINFORMATION);
+  }
+  lastVersion_ = version;
+}
+
+void CMainFrame::OnRun() {
+  if (fetching_) return;
+  fetching_ = true;
+  trayIcon_->Animate(IDI_TRAY, IDI_TRAY_ANIM, 600);
+  if (!StartFeedFetcher(Hwnd())) {
+    // No thread, no 'END': do not stay "fetching" for ever.
+    DebugTrace(L"fetch thread could not start\n");
+    trayIcon_->SetIcon(IDI_TRAY);
+    fetching_ = false;
+  }
+}
+
+void CMainFrame::OnEnd() {
+  trayIcon_->SetIcon(IDI_TRAY);
+  lastFetchEnd_ = ::GetTickCount();
+  fetching_ = false;
+  if (!feedItems_.empty() && popupsShown_ == 0) ShowTickerIfItHasEntries();
+}
+
+void CMainFrame::FeedItemRemoved(CTreeItem& item) {
+  auto it = std::find(feedItems_.begin(), feedItems_.end(), &item);
+  if (it != feedItems_.end()) feedItems_.erase(it);
+}
+
+void CMainFrame::OnTimer(UINT_PTR id) {
+  if (id != 0) return;
+  // Fading: the main window gives way while the browser frame is in front.
+  if (viewFrame_.Hwnd() && ::GetActiveWindow() == viewFrame_.Hwnd()) {
+    opacity_ = 30;
+    SetWindowAlpha(Hwnd(), 30);
+  } else if (opacity_ != 100) {
+    opacity_ = 100;
+    SetWindowAlpha(Hwnd(), 100);
+  }
+
+  // No refresh while a full-screen window (a game, a presentation) is in front.
+  if (HWND front = ::GetForegroundWindow()) {
+    RECT r{};
+    ::GetWindowRect(front, &r);
+    wchar_t title[64] = {};
+    ::GetWindowTextW(front, title, 64);
+    if (std::wstring(title) != L"Program Manager" && r.right - r.left == ::GetSystemMetrics(SM_CXSCREEN) &&
+        r.bottom - r.top == ::GetSystemMetrics(SM_CYSCREEN)) {
+      DebugTrace(L"Full\n");
+      return;
+    }
+  }
+
+  const int seconds = Config().GetInt(section::kConfig, L"RSS_TIMER", 30);
+  if (!RefreshDue(::GetTickCount(), lastFetchEnd_, seconds)) return;
+  BOOL saver = FALSE;
+  ::SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &saver, 0);
+  HWND focus = ::GetFocus();
+  if (focus != Hwnd() && focus != tree_.Hwnd() && !saver) PostUser(frame_code::kRun, 0);
+}

@@ -1,0 +1,18 @@
+#pragma once
+// When the next automatic refresh is due. Portable, so that it is tested natively.
+#include <cstdint>
+
+// The refresh interval in milliseconds: "RSS_TIMER" seconds, at least 10 s (a zero,
+// small or negative setting gives 10 s).
+constexpr uint32_t RefreshInterval(int seconds) {
+  if (seconds < 10) return 10000;
+  const uint64_t ms = static_cast<uint64_t>(seconds) * 1000u;
+  return ms > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(ms);
+}
+
+// True when at least the interval has passed since the end of the last fetch. Measured as
+// elapsed time, so the tick count wrapping after 49.7 days neither triggers an early
+// refresh nor stops refreshing.
+constexpr bool RefreshDue(uint32_t now, uint32_t lastFetchEnd, int seconds) {
+  return static_cast<uint32_t>(now - lastFetchEnd) >= RefreshInterval(seconds);
+}

@@ -1,0 +1,310 @@
+#include "display/TickerWnd.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "common/FrameCode.h"
+#include "common/Placement.h"
+#include "common/WindowAlpha.h"
+#include "config/ConfigStore.h"
+#include "display/PointFont.h"
+
+namespace {
+constexpr UINT_PTR kTimer = 0;
+constexpr wchar_t kClassName[] = L"pellora.Ticker";
+constexpr int kDefaultWidth = 200;
+constexpr int kDefaultTop = 50;
+constexpr int kWheelStart = -5;  // the wheel and the right button show a title from here
+
+Box ToBox(const RECT& r) { return Box{r.left, r.top, r.right, r.bottom}; }
+}  // namespace
+
+TickerWnd::TickerWnd() : current_(entries_.end()) {}
+
+TickerWnd::~TickerWnd() {
+  // WM_DESTROY must reach this class's handler, which frees the entries.
+  Destroy();
+}
+
+bool TickerWnd::Create(HWND owner) {
+  if (!RegisterWindowClass(kClassName, 0, ::LoadCursorW(nullptr, IDC_HAND))) return false;
+  RECT work = win::PrimaryWorkArea();
+  int x = Config().GetInt(section::kWindow, L"TICKER_X", work.right - kDefaultWidth);
+  int y = Config().GetInt(section::kWindow, L"TICKER_Y", kDefaultTop);
+  int cx = Config().GetInt(section::kWindow, L"TICKER_CX", kDefaultWidth);
+  if (!CreateEx(WS_EX_TOPMOST | WS_EX_LAYERED, kClassName, nullptr, WS_POPUP, x, y, cx, kHeight, owner, nullptr))
+    return false;
+  KeepOnScreen();
+  return true;
+}
+
+std::wstring TickerWnd::CurrentTitle() const {
+  if (current_ == entries_.end()) return {};
+  return current_->request->title;
+}
+
+int TickerWnd::OnCreate() {
+  // Fewer than one entry cannot scroll; a stored 0 or negative count keeps one.
+  capacity_ = static_cast<size_t>(std::max(1, Config().GetInt(section::kConfig, L"TICKER_CNT", kDefaultCapacity)));
+  current_ = entries_.end();
+  offset_ = -kGap;
+  hovered_ = true;
+  dragging_ = false;
+  clickPoint_ = POINT{-1, -1};
+  ::SetWindowTextW(Hwnd(), L"Pellora Ticker");
+  font_ = display::CreatePointFont(90, Config().GetString(section::kConfig, L"TICKER_FONT", L"Tahoma"));
+  ::SetTimer(Hwnd(), kTimer, kPeriodMs, nullptr);
+  SetWindowAlpha(Hwnd(), 100);
+  return 0;
+}
+
+void TickerWnd::KeepOnScreen() {
+  Box window = ToBox(win::WindowRect(Hwnd()));
+  Box work = ToBox(win::NearestWorkArea(Hwnd()));
+  if (!StickOut(window, work)) return;
+  Box moved = IntoTopRight(window, work);
+  ::SetWindowPos(Hwnd(), nullptr, moved.left, moved.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TickerWnd::OnTimer() {
+  if (!::IsWindowVisible(Hwnd())) return;
+  RECT client = win::ClientRect(Hwnd());
+  POINT cursor{};
+  ::GetCursorPos(&cursor);
+  ::ScreenToClient(Hwnd(), &cursor);
+  const bool inside = ::PtInRect(&client, cursor) != 0;
+  if (!inside) {
+    // An empty strip has nothing to move; its offset waits for the first title.
+    if (!entries_.empty()) {
+      ++offset_;
+      ::InvalidateRect(Hwnd(), nullptr, FALSE);
+    }
+  } else if (::GetAsyncKeyState(VK_CONTROL) < 0) {
+    // The ticker never has the keyboard, so the key is asked of the system, not the queue.
+    ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEALL));
+  }
+  if (inside != hovered_) {
+    SetWindowAlpha(Hwnd(), inside ? 100 : Config().GetInt(section::kConfig, L"TICKER_ALPHA", 60));
+    hovered_ = inside;
+  }
+}
+
+SIZE TickerWnd::Measure(Entry& entry) {
+  if (entry.extent.cx < 0) {
+    const std::wstring& title = entry.request->title;
+    SIZE size{0, 0};
+    if (!::GetTextExtentPoint32W(backDc_.Get(), title.c_str(), static_cast<int>(title.size()), &size))
+      return SIZE{0, 0};  // not cached: the next paint measures again
+    entry.extent = size;
+  }
+  return entry.extent;
+}
+
+void TickerWnd::Advance() {
+  offset_ = -kGap;
+  if (++current_ != entries_.end()) return;
+  // The scroll passed the end of the list: drop the oldest beyond the capacity.
+  while (entries_.size() > capacity_) entries_.pop_front();
+  current_ = entries_.begin();
+}
+
+bool TickerWnd::EnsureBackBuffer(HDC windowDc, int cx, int cy) {
+  if (cx <= 0 || cy <= 0) return false;
+  if (!backDc_) {
+    backDc_.Reset(::CreateCompatibleDC(windowDc));
+    if (!backDc_) return false;
+    fontSelection_.emplace(backDc_.Get(), font_.Get());
+    ::SetBkMode(backDc_.Get(), TRANSPARENT);
+    ::SetTextColor(backDc_.Get(), RGB(0, 0, 0));
+  }
+  if (!backBitmap_ || backSize_.cx != cx || backSize_.cy != cy) {
+    bitmapSelection_.reset();
+    backBitmap_.Reset(::CreateCompatibleBitmap(windowDc, cx, cy));
+    backSize_ = SIZE{0, 0};
+    if (!backBitmap_) return false;
+    bitmapSelection_.emplace(backDc_.Get(), backBitmap_.Get());
+    backSize_ = SIZE{cx, cy};
+  }
+  return true;
+}
+
+void TickerWnd::ReleaseBackBuffer() {
+  bitmapSelection_.reset();
+  fontSelection_.reset();
+  backDc_.Reset();
+  backBitmap_.Reset();
+  backSize_ = SIZE{0, 0};
+}
+
+std::optional<ViewRequest> TickerWnd::PaintRow(HDC windowDc) {
+  if (current_ == entries_.end()) {
+    if (entries_.empty()) return std::nullopt;
+    current_ = entries_.begin();
+  }
+  RECT client = win::ClientRect(Hwnd());
+  if (!EnsureBackBuffer(windowDc, client.right, client.bottom)) return std::nullopt;
+  HDC dc = backDc_.Get();
+  // The DC's own pen and brush: a white field in a one-pixel black frame.
+  ::Rectangle(dc, 0, 0, client.right, client.bottom);
+
+  SIZE first = Measure(*current_);
+  if (offset_ >= first.cx) Advance();
+
+  std::optional<ViewRequest> clicked;
+  const int y = (client.bottom - first.cy) / 2;
+  int x = -offset_;
+  for (auto it = current_; x < client.right;) {
+    const std::wstring& title = it->request->title;
+    ::TextOutW(dc, x, y, title.c_str(), static_cast<int>(title.size()));
+    const int cx = Measure(*it).cx;
+    if (!dragging_ && clickPoint_.x > 0 && x < clickPoint_.x && clickPoint_.x < x + cx) {
+      clickPoint_ = POINT{-1, -1};
+      clicked.emplace(*it->request);
+    }
+    x += cx + kGap;
+    if (++it == entries_.end()) it = entries_.begin();
+  }
+  ::BitBlt(windowDc, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+  return clicked;
+}
+
+void TickerWnd::OnPaint() {
+  std::optional<ViewRequest> clicked;
+  {
+    win::PaintScope paint(Hwnd());
+    clicked = PaintRow(paint.Get());
+  }
+  // Sent once painting is over, with a copy: whatever the frame does meanwhile (even
+  // pumping messages that repaint and trim the list) cannot pull the entry from under it.
+  if (clicked) ::SendMessageW(::GetParent(Hwnd()), WM_USER, frame_code::kView, reinterpret_cast<LPARAM>(&*clicked));
+}
+
+void TickerWnd::OnFrameMessage(WPARAM code, LPARAM arg) {
+  switch (static_cast<FrameCode>(code)) {
+    case frame_code::kAdd:
+      if (arg) {
+        entries_.push_back(Entry{std::unique_ptr<ViewRequest>(reinterpret_cast<ViewRequest*>(arg))});
+        TrimWhileHidden();
+      }
+      break;
+    case frame_code::kMain:
+      owner_ = reinterpret_cast<HWND>(arg);
+      break;
+  }
+}
+
+void TickerWnd::TrimWhileHidden() {
+  // The list is trimmed when the scroll passes its end; a hidden strip (switched off, or
+  // behind a pinned popup nobody clicks) never scrolls, so it keeps the newest entries up
+  // to a ceiling instead of growing for ever.
+  if (::IsWindowVisible(Hwnd())) return;
+  const size_t ceiling = capacity_ * kHiddenCeilingFactor;
+  while (entries_.size() > ceiling) {
+    if (current_ == entries_.begin()) current_ = entries_.end();  // start again from the first
+    entries_.pop_front();
+  }
+}
+
+void TickerWnd::RestartCurrent() {
+  offset_ = kWheelStart;
+  ::RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void TickerWnd::OnWheel(int delta) {
+  if (entries_.empty()) return;
+  if (delta <= 0) {  // towards the user: the next title
+    if (current_ == entries_.end() || ++current_ == entries_.end()) current_ = entries_.begin();
+  } else {
+    if (current_ == entries_.begin() || current_ == entries_.end()) current_ = entries_.end();
+    --current_;
+  }
+  RestartCurrent();
+}
+
+void TickerWnd::OnLButtonDown(POINT at, bool control) {
+  clickPoint_ = at;
+  if (control) dragging_ = true;
+  ::SetCapture(Hwnd());
+}
+
+void TickerWnd::OnMouseMove(POINT at) {
+  if (!dragging_) return;
+  RECT r = win::WindowRect(Hwnd());
+  ::SetWindowPos(Hwnd(), nullptr, r.left + (at.x - clickPoint_.x), r.top + (at.y - clickPoint_.y), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TickerWnd::OnLButtonUp() {
+  if (dragging_)
+    clickPoint_ = POINT{-1, -1};
+  else
+    --offset_;  // the first scroll step after the pause gives it back: the row stays put
+  dragging_ = false;
+  ::ReleaseCapture();
+}
+
+void TickerWnd::OnMove() {
+  Box window = ToBox(win::WindowRect(Hwnd()));
+  Box snapped = SnapTicker(window, ToBox(win::NearestWorkArea(Hwnd())));
+  if (snapped != window)
+    ::SetWindowPos(Hwnd(), nullptr, snapped.left, snapped.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (::IsIconic(Hwnd()) || ::IsZoomed(Hwnd())) return;
+  Config().SetInt(section::kWindow, L"TICKER_X", snapped.left);
+  Config().SetInt(section::kWindow, L"TICKER_Y", snapped.top);
+}
+
+LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_CREATE:
+      if (Window::OnMessage(msg, wParam, lParam) == -1) return -1;
+      return OnCreate();
+    case WM_TIMER:
+      if (wParam == kTimer) OnTimer();
+      return 0;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 0;  // painting is double-buffered; erasing would only flicker
+    case WM_DESTROY:
+      Window::OnMessage(msg, wParam, lParam);
+      ::KillTimer(Hwnd(), kTimer);
+      entries_.clear();
+      current_ = entries_.end();
+      ReleaseBackBuffer();
+      font_.Reset();
+      return 0;
+    case WM_USER:
+      OnFrameMessage(wParam, lParam);
+      return 0;
+    case WM_MOUSEWHEEL:
+      OnWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+      return 0;
+    case WM_RBUTTONDOWN:
+      if (HasEntries()) RestartCurrent();
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnLButtonDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, (wParam & MK_CONTROL) != 0);
+      return 0;
+    case WM_MOUSEMOVE:
+      OnMouseMove(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_LBUTTONUP:
+      OnLButtonUp();
+      return 0;
+    case WM_CAPTURECHANGED:
+      // Capture taken away mid-drag (another window grabbed the mouse): the button-up
+      // will not come here, so the drag ends now instead of following the cursor.
+      if (dragging_ && reinterpret_cast<HWND>(lParam) != Hwnd()) {
+        dragging_ = false;
+        clickPoint_ = POINT{-1, -1};
+      }
+      return 0;
+    case WM_MOVE:
+      Window::OnMessage(msg, wParam, lParam);
+      OnMove();
+      return 0;
+  }
+  return Window::OnMessage(msg, wParam, lParam);
+}

@@ -1,0 +1,90 @@
+#pragma once
+// The ticker: a small borderless, always-on-top, semi-transparent strip that scrolls the
+// titles of new feed items from right to left in an endless row. It pauses and turns
+// opaque under the cursor, opens the clicked title through its owner frame ('VIEW'),
+// steps through the titles with the wheel, moves with Ctrl + drag (snapping to the work
+// area's edges) and remembers its position.
+//
+// The frame creates it with Create(frame), sends it 'MAIN' with the frame and posts it
+// 'ADD' with heap ViewRequest records, which the ticker then owns.
+#include <windows.h>
+
+#include <list>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/Records.h"
+#include "win/Handles.h"
+#include "win/Window.h"
+
+class TickerWnd : public win::Window {
+ public:
+  static constexpr int kHeight = 18;       // the strip is always this high
+  static constexpr int kGap = 40;          // pixels between two titles
+  static constexpr UINT kPeriodMs = 40;    // one pixel of scrolling per tick
+  static constexpr int kDefaultCapacity = 100;
+
+  TickerWnd();
+  ~TickerWnd() override;
+
+  // Registers the ticker's class, creates the (hidden) window owned by `owner` at the
+  // stored position and brings it back onto a screen if it lies off every one.
+  bool Create(HWND owner);
+
+  // While hidden the list holds at most this many times its capacity.
+  static constexpr size_t kHiddenCeilingFactor = 10;
+
+  bool HasEntries() const { return !entries_.empty(); }
+  size_t EntryCount() const { return entries_.size(); }
+  // Title of the entry drawn first (leftmost); empty before scrolling has started.
+  std::wstring CurrentTitle() const;
+  // The frame named by 'MAIN'.
+  HWND Owner() const { return owner_; }
+
+ protected:
+  LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  struct Entry {
+    std::unique_ptr<ViewRequest> request;
+    SIZE extent{-1, -1};  // measured once with the ticker's font, when first drawn
+  };
+  using EntryList = std::list<Entry>;
+
+  int OnCreate();
+  void KeepOnScreen();
+  void OnTimer();
+  void OnPaint();
+  std::optional<ViewRequest> PaintRow(HDC windowDc);
+  bool EnsureBackBuffer(HDC windowDc, int cx, int cy);
+  void ReleaseBackBuffer();
+  SIZE Measure(Entry& entry);
+  void Advance();
+  void OnFrameMessage(WPARAM code, LPARAM arg);
+  void OnWheel(int delta);
+  void RestartCurrent();
+  void TrimWhileHidden();
+  void OnLButtonDown(POINT at, bool control);
+  void OnMouseMove(POINT at);
+  void OnLButtonUp();
+  void OnMove();
+
+  EntryList entries_;
+  EntryList::iterator current_;  // entries_.end() plays the sentinel: not started yet
+  int offset_ = -kGap;
+  size_t capacity_ = kDefaultCapacity;
+  bool dragging_ = false;
+  bool hovered_ = true;
+  POINT clickPoint_{-1, -1};
+  HWND owner_ = nullptr;
+
+  // Kept between paints; the bitmap is made again only when the client size changes.
+  // Declared so that the selections are undone before the DC, bitmap and font go.
+  win::Font font_;
+  win::Bitmap backBitmap_;
+  SIZE backSize_{0, 0};
+  win::MemoryDC backDc_;
+  std::optional<win::SelectScope> fontSelection_;
+  std::optional<win::SelectScope> bitmapSelection_;
+};

@@ -1,0 +1,279 @@
+#include "display/TrayWndItem.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "common/TextUtil.h"
+#include "common/WindowAlpha.h"
+#include "display/NotifyStack.h"
+#include "display/PointFont.h"
+#include "win/Module.h"
+
+namespace {
+constexpr UINT_PTR kTimer = 0;
+constexpr wchar_t kClassName[] = L"pellora.Popup";
+constexpr COLORREF kTransparent = RGB(255, 0, 255);
+// While a popup is fully shown nothing moves: its timer only watches the display time,
+// which needs no 7 ms resolution. A pinned popup may sit on screen all day.
+constexpr UINT kRestingPeriodMs = 100;
+
+using SetLayeredFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
+
+// Looked up once: the program also starts where the function does not exist. The popup
+// is created layered, so only its alpha changes at every animation step.
+SetLayeredFn LayeredAttributes() {
+  static const SetLayeredFn function = [] {
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    return user32 ? reinterpret_cast<SetLayeredFn>(
+                        reinterpret_cast<void*>(::GetProcAddress(user32, "SetLayeredWindowAttributes")))
+                  : nullptr;
+  }();
+  return function;
+}
+
+SIZE BitmapSize(HBITMAP bitmap) {
+  BITMAP info{};
+  if (!bitmap || !::GetObjectW(bitmap, sizeof(info), &info)) return SIZE{0, 0};
+  return SIZE{info.bmWidth, info.bmHeight};
+}
+
+// Moves one coordinate towards its goal by at most `step`, never past it.
+LONG Towards(LONG value, LONG goal, int step) {
+  if (value < goal) return std::min<LONG>(goal, value + step);
+  if (value > goal) return std::max<LONG>(goal, value - step);
+  return value;
+}
+}  // namespace
+
+CTrayWndItem::CTrayWndItem() = default;
+
+CTrayWndItem::~CTrayWndItem() {
+  deleting_ = true;  // the window's last message must not delete this object again
+  Destroy();
+  if (stack_) {
+    stack_->Remove(this);
+    stack_->Detach(this);
+  }
+}
+
+void CTrayWndItem::OnFinalMessage() {
+  if (!deleting_) delete this;
+}
+
+win::Font CTrayWndItem::CreateTextFont() { return display::CreatePointFont(90, L"Tahoma"); }
+
+bool CTrayWndItem::CreatePopup(NotifyStack* stack, int slot, const RECT& rect, HWND owner) {
+  stack_ = stack;
+  slot_ = slot;
+  targetRect_ = rect;
+  startRect_ = rect;  // no movement: appearing and disappearing only fade
+  if (!RegisterWindowClass(kClassName, 0, ::LoadCursorW(nullptr, IDC_HAND))) return false;
+  return CreateEx(WS_EX_TOPMOST | WS_EX_LAYERED, kClassName, nullptr, WS_POPUP, rect.left, rect.top,
+                  rect.right - rect.left, rect.bottom - rect.top, owner, nullptr);
+}
+
+int CTrayWndItem::OnCreate() {
+  phase_ = kAppearing;
+  currentRect_ = startRect_;
+  lastTick_ = ::GetTickCount();
+  if (UINT id = CloseBitmap()) {
+    closeBitmap_.Reset(::LoadBitmapW(win::Instance(), MAKEINTRESOURCEW(id)));
+    closeSize_ = BitmapSize(closeBitmap_.Get());
+  }
+  if (UINT id = BackBitmap()) backBitmap_.Reset(::LoadBitmapW(win::Instance(), MAKEINTRESOURCEW(id)));
+  ::SetTimer(Hwnd(), kTimer, static_cast<UINT>(std::max(1, TimerPeriod())), nullptr);
+  ApplyAlpha();  // a layered window without its alpha would not show at all
+  ::ShowWindow(Hwnd(), SW_SHOWNOACTIVATE);
+  return 0;
+}
+
+int CTrayWndItem::Step() {
+  const DWORD now = ::GetTickCount();
+  // By elapsed time, so the fade takes as long whatever the timer's real resolution.
+  const int step = std::max(1, static_cast<int>((now - lastTick_) / static_cast<DWORD>(std::max(1, TimerPeriod()))));
+  lastTick_ = now;
+  return step;
+}
+
+bool CTrayWndItem::MoveTowards(const RECT& goal, int step) {
+  RECT next{Towards(currentRect_.left, goal.left, step), Towards(currentRect_.top, goal.top, step),
+            Towards(currentRect_.right, goal.right, step), Towards(currentRect_.bottom, goal.bottom, step)};
+  if (::EqualRect(&next, &currentRect_)) return false;
+  currentRect_ = next;
+  ::MoveWindow(Hwnd(), next.left, next.top, next.right - next.left, next.bottom - next.top, TRUE);
+  return true;
+}
+
+void CTrayWndItem::ApplyAlpha() {
+  if (alpha_ < 0 || alpha_ > 100) return;
+  if (SetLayeredFn setLayered = LayeredAttributes()) setLayered(Hwnd(), 0, AlphaFromPercent(alpha_), LWA_ALPHA);
+}
+
+void CTrayWndItem::SetPhase(int phase) {
+  if (phase == phase_) return;
+  const UINT period = static_cast<UINT>(std::max(1, TimerPeriod()));
+  phase_ = phase;
+  ::SetTimer(Hwnd(), kTimer, phase == kShown ? std::max(period, kRestingPeriodMs) : period, nullptr);
+}
+
+void CTrayWndItem::Redraw() { ::RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+
+void CTrayWndItem::OnTimer() {
+  switch (phase_) {
+    case kAppearing: {
+      const int step = Step();
+      if (alpha_ != 0) {
+        alpha_ = std::min(100, alpha_ + step);
+        ApplyAlpha();
+      }
+      MoveTowards(targetRect_, step);
+      if (::EqualRect(&currentRect_, &targetRect_) && (alpha_ == 0 || alpha_ == 100)) {
+        SetPhase(kShown);
+        Redraw();
+        if (stack_) stack_->RaiseShown(this);
+      } else if (alpha_ == 0) {
+        Redraw();
+      }
+      break;
+    }
+    case kShown: {
+      // lastTick_ is the end of appearing: a popup hovered for longer than its display
+      // time starts to go as soon as the cursor leaves.
+      const int display = DisplayTime();
+      if (display > 0 && !hovered_ && ::GetTickCount() - lastTick_ > static_cast<DWORD>(display)) {
+        SetPhase(kDisappearing);
+        lastTick_ = ::GetTickCount();
+      }
+      break;
+    }
+    case kDisappearing: {
+      if (hovered_ && !closed_) {
+        SetPhase(kAppearing);  // the cursor brings it back
+        break;
+      }
+      const int step = Step();
+      if (alpha_ != 0) {
+        alpha_ = std::max(0, alpha_ - step);
+        ApplyAlpha();
+      }
+      MoveTowards(startRect_, step);
+      if (::EqualRect(&currentRect_, &startRect_) && alpha_ == 0) Destroy();  // deletes this object
+      break;
+    }
+  }
+}
+
+void CTrayWndItem::SetHovered(bool hovered) {
+  if (hovered_ == hovered) return;
+  hovered_ = hovered;
+  Redraw();  // the text colour follows the cursor
+}
+
+void CTrayWndItem::OnClick(int button, POINT at) {
+  if (closed_) return;
+  closed_ = true;
+  if (stack_) stack_->Remove(this);  // frees the slot: the next popup may come now
+  ::ShowWindow(Hwnd(), SW_HIDE);
+  // From now on the timer runs the hidden popup out, whatever its display time or hover.
+  SetPhase(kDisappearing);
+  lastTick_ = ::GetTickCount();
+  const LONG width = win::ClientRect(Hwnd()).right;
+  const bool onCloseButton = at.x >= width - closeSize_.cx && at.y <= closeSize_.cy;
+  if (button == 1 && !onCloseButton) fun(1);
+  if (button == 2 && at.x < width - closeSize_.cx && at.y > closeSize_.cy) fun(2);
+}
+
+void CTrayWndItem::DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
+  SIZE size = BitmapSize(bitmap);
+  win::MemoryDC source(::CreateCompatibleDC(dc));
+  if (!source || size.cx == 0) return;
+  win::SelectScope select(source.Get(), bitmap);
+  ::TransparentBlt(dc, x, y, size.cx, size.cy, source.Get(), 0, 0, size.cx, size.cy, kTransparent);
+}
+
+void CTrayWndItem::Draw(HDC dc) {
+  RECT r = win::ClientRect(Hwnd());
+  {
+    win::SelectScope pen(dc, ::GetStockObject(BLACK_PEN));
+    win::SelectScope brush(dc, ::GetStockObject(NULL_BRUSH));
+    ::Rectangle(dc, r.left, r.top, r.right, r.bottom);
+  }
+  RECT inner = r;
+  ::InflateRect(&inner, -1, -1);
+  win::Brush back(::CreateSolidBrush(BackColor()));
+  ::FillRect(dc, &inner, back.Get());
+  if (closeBitmap_) DrawBitmap(dc, closeBitmap_.Get(), r.right - closeSize_.cx - 1, 2);
+  if (backBitmap_) DrawBitmap(dc, backBitmap_.Get(), 0, 0);
+  if (!font_) font_ = CreateTextFont();
+  win::SelectScope font(dc, font_.Get());
+  ::SetTextColor(dc, TextColor(hovered_));
+  ::SetBkMode(dc, TRANSPARENT);
+  DrawContent(dc);
+}
+
+void CTrayWndItem::DrawBody(HDC dc, const std::wstring& text, RECT box) {
+  if (text.empty()) return;
+  // Feed texts are not menu labels: '&' is shown, never taken as a mnemonic prefix.
+  const int lines = static_cast<int>(std::count(text.begin(), text.end(), L'\n')) + 1;
+  if (lines == 1) {
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
+                DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+    return;
+  }
+  TEXTMETRICW tm{};
+  ::GetTextMetricsW(dc, &tm);
+  const int height = (tm.tmHeight + tm.tmExternalLeading) * lines / 2;
+  box.top += (box.bottom - box.top - height) / 2;
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
+}
+
+void CTrayWndItem::DrawContent(HDC dc) {
+  RECT box = win::ClientRect(Hwnd());
+  ::InflateRect(&box, -5, -5);
+  DrawBody(dc, TrimSet(BodyText(), L"\r\n "), box);
+}
+
+LRESULT CTrayWndItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_CREATE:
+      if (Window::OnMessage(msg, wParam, lParam) == -1) return -1;
+      return OnCreate();
+    case WM_TIMER:
+      Window::OnMessage(msg, wParam, lParam);
+      // Last: the tick that ends the fade-out deletes this object.
+      if (wParam == kTimer) OnTimer();
+      return 0;
+    case WM_DESTROY:
+      ::KillTimer(Hwnd(), kTimer);
+      break;
+    case WM_MOUSEMOVE: {
+      TRACKMOUSEEVENT track{};
+      track.cbSize = sizeof(track);
+      track.dwFlags = TME_HOVER | TME_LEAVE;
+      track.hwndTrack = Hwnd();
+      track.dwHoverTime = 1;
+      ::TrackMouseEvent(&track);
+      break;
+    }
+    case WM_MOUSEHOVER:
+      SetHovered(true);
+      return 0;
+    case WM_MOUSELEAVE:
+      SetHovered(false);
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP: {
+      OnClick(msg == WM_LBUTTONUP ? 1 : 2, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      break;
+    }
+    case WM_SHOWWINDOW:
+      // Popups stay on screen when the owner is minimised.
+      if (lParam == SW_PARENTCLOSING) return 0;
+      break;
+    case WM_ERASEBKGND:
+      Draw(reinterpret_cast<HDC>(wParam));
+      return 1;
+  }
+  return Window::OnMessage(msg, wParam, lParam);
+}

@@ -1,0 +1,33 @@
+#include "display/VersionNotifyWnd.h"
+
+#include <utility>
+
+#include "common/Links.h"
+#include "res/resource.h"
+
+VersionNotifyWnd::VersionNotifyWnd(std::wstring link, std::wstring version)
+    : link_(std::move(link)), version_(std::move(version)) {}
+
+UINT VersionNotifyWnd::CloseBitmap() { return IDB_CLOSE; }
+
+bool VersionNotifyWnd::OpenLink(const std::wstring& link) { return OpenLinkInShell(link); }
+
+void VersionNotifyWnd::fun(int button) {
+  if (button == 1) OpenLink(link_);
+}
+
+void VersionNotifyWnd::DrawContent(HDC dc) {
+  RECT r = win::ClientRect(Hwnd());
+  ::MoveToEx(dc, 3, 20, nullptr);
+  ::LineTo(dc, r.right - 3, 20);
+
+  RECT box{r.left + 5, r.top + 4, r.right - 5, r.bottom - 4};
+  RECT header = box;
+  header.right -= 16;  // room for the close button
+  ::DrawTextW(dc, L"Pellora", -1, &header, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+  RECT line = box;
+  line.top += 16;
+  const std::wstring text = L"최신버젼 : " + version_;
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line,
+              DT_SINGLELINE | DT_END_ELLIPSIS | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
+}

@@ -1,0 +1,134 @@
+#include "display/ViewFrm.h"
+
+#include "common/Placement.h"
+#include "config/ConfigStore.h"
+#include "res/resource.h"
+#include "win/Module.h"
+
+namespace {
+constexpr int kDefaultX = 100;
+constexpr int kDefaultY = 100;
+constexpr int kDefaultWidth = 800;
+constexpr int kDefaultHeight = 600;
+// The control's own border lies this far outside the visible client area.
+constexpr int kBrowserOverlap = 2;
+// Posted to itself to hand the focus on to the control.
+constexpr UINT kFocusBrowser = WM_APP + 1;
+
+Box ToBox(const RECT& r) { return Box{r.left, r.top, r.right, r.bottom}; }
+}  // namespace
+
+CViewFrm::CViewFrm() = default;
+
+CViewFrm::~CViewFrm() {
+  // While this class's handlers still run (the control detaches with its window).
+  Destroy();
+}
+
+bool CViewFrm::Create() {
+  if (!LoadFrame(IDR_VIEWFRAME, WS_OVERLAPPEDWINDOW)) return false;
+  ::ShowWindow(Hwnd(), SW_HIDE);
+  HMENU menu = ::GetMenu(Hwnd());
+  ::SetMenu(Hwnd(), nullptr);
+  if (menu) ::DestroyMenu(menu);  // no longer the window's, so ours to free
+  return true;
+}
+
+bool CViewFrm::PreCreateWindow(CREATESTRUCTW& cs) {
+  cs.dwExStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
+  cs.lpszClass = PlainClass();
+  const int x = Config().GetInt(section::kWindow, L"VIEW_X", kDefaultX);
+  const int y = Config().GetInt(section::kWindow, L"VIEW_Y", kDefaultY);
+  const int cx = Config().GetInt(section::kWindow, L"VIEW_CX", kDefaultWidth);
+  const int cy = Config().GetInt(section::kWindow, L"VIEW_CY", kDefaultHeight);
+  Box placed = ClampViewPlacement(x, y, cx, cy, ToBox(win::PrimaryWorkArea()));
+  cs.x = placed.left;
+  cs.y = placed.top;
+  cs.cx = placed.Width();
+  cs.cy = placed.Height();
+  return true;
+}
+
+int CViewFrm::OnCreate() {
+  smallIcon_.Reset(static_cast<HICON>(::LoadImageW(win::Instance(), MAKEINTRESOURCEW(IDI_TRAY), IMAGE_ICON,
+                                                    ::GetSystemMetrics(SM_CXSMICON),
+                                                    ::GetSystemMetrics(SM_CYSMICON), 0)));
+  if (smallIcon_) ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+  browser_.Create(Hwnd(), win::ClientRect(Hwnd()), WS_VISIBLE, static_cast<UINT>(-1));
+  return 0;
+}
+
+void CViewFrm::OnSize(UINT type) {
+  if (type == SIZE_RESTORED && !::IsIconic(Hwnd()) && !::IsZoomed(Hwnd())) {
+    RECT r = win::WindowRect(Hwnd());
+    Config().SetInt(section::kWindow, L"VIEW_X", r.left);
+    Config().SetInt(section::kWindow, L"VIEW_Y", r.top);
+    Config().SetInt(section::kWindow, L"VIEW_CX", r.right - r.left);
+    Config().SetInt(section::kWindow, L"VIEW_CY", r.bottom - r.top);
+  }
+  if (browser_.IsAlive()) {
+    RECT area = win::ClientRect(Hwnd());
+    ::InflateRect(&area, kBrowserOverlap, kBrowserOverlap);
+    ::MoveWindow(browser_.Hwnd(), area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+  }
+}
+
+void CViewFrm::OnMove() {
+  // Minimised and maximised positions are the system's: neither snapped nor stored.
+  if (::IsIconic(Hwnd()) || ::IsZoomed(Hwnd())) return;
+  RECT work = win::PrimaryWorkArea();
+  Box window = ToBox(win::WindowRect(Hwnd()));
+  Box snapped = SnapViewFrame(window, work.right - work.left, work.bottom - work.top);
+  if (snapped != window) ::MoveWindow(Hwnd(), snapped.left, snapped.top, snapped.Width(), snapped.Height(), TRUE);
+  Config().SetInt(section::kWindow, L"VIEW_X", snapped.left);
+  Config().SetInt(section::kWindow, L"VIEW_Y", snapped.top);
+}
+
+void CViewFrm::OnClose() {
+  // Hidden, never destroyed by the user; the control is parked on a blank page.
+  ::ShowWindow(Hwnd(), SW_MINIMIZE);
+  ::ShowWindow(Hwnd(), SW_HIDE);
+  browser_.Stop();
+  browser_.Navigate(L"about:blank");
+}
+
+bool CViewFrm::PreTranslateMessage(MSG& msg) {
+  if (msg.message == WM_KEYDOWN && ::GetActiveWindow() == Hwnd() &&
+      (msg.wParam == VK_ESCAPE || (msg.wParam == 'W' && ::GetKeyState(VK_CONTROL) < 0))) {
+    ::PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
+    return true;
+  }
+  // The frame's own keys first; then the control's, when it has the focus.
+  if (browser_.IsAlive() && ::IsChild(browser_.Hwnd(), msg.hwnd) && browser_.TranslateAccelerator(msg)) return true;
+  return FrameWindow::PreTranslateMessage(msg);
+}
+
+LRESULT CViewFrm::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_CREATE:
+      if (FrameWindow::OnMessage(msg, wParam, lParam) == -1) return -1;
+      return OnCreate();
+    case WM_SIZE:
+      FrameWindow::OnMessage(msg, wParam, lParam);
+      OnSize(static_cast<UINT>(wParam));
+      return 0;
+    case WM_MOVE:
+      FrameWindow::OnMessage(msg, wParam, lParam);
+      OnMove();
+      return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_SETFOCUS:
+      FrameWindow::OnMessage(msg, wParam, lParam);
+      browser_.Focus();
+      // Wine keeps the focus on the frame when it moves during WM_SETFOCUS: try again
+      // once this message is over.
+      if (::GetFocus() == Hwnd()) ::PostMessageW(Hwnd(), kFocusBrowser, 0, 0);
+      return 0;
+    case kFocusBrowser:
+      if (::GetFocus() == Hwnd()) browser_.Focus();
+      return 0;
+  }
+  return FrameWindow::OnMessage(msg, wParam, lParam);
+}

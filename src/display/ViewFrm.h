@@ -1,0 +1,35 @@
+#pragma once
+// The program's own browser frame: a top-level window whose client area is the hosted
+// web-browser control. Created once and hidden; shown by the frame for every link opened
+// while the embedded browser is on. Closing (close box, Escape, Ctrl+W) only hides it and
+// parks the control on a blank page. It keeps its placement in the settings and snaps to
+// the primary work area's edges.
+#include "win/FrameWindow.h"
+#include "win/Handles.h"
+
+#include "display/WebBrowser2.h"
+
+class CViewFrm : public win::FrameWindow {
+ public:
+  CViewFrm();
+  ~CViewFrm() override;
+
+  // Creates the frame from resource 131 with no parent, hidden and without its menu.
+  bool Create();
+  CWebBrowser2& Browser() { return browser_; }
+
+  bool PreTranslateMessage(MSG& msg) override;
+
+ protected:
+  bool PreCreateWindow(CREATESTRUCTW& cs) override;
+  LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  int OnCreate();
+  void OnSize(UINT type);
+  void OnMove();
+  void OnClose();
+
+  CWebBrowser2 browser_;
+  win::Icon smallIcon_;
+};

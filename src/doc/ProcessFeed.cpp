@@ -1,0 +1,148 @@
+// One channel's download result becomes tree entries, ticker entries and popups.
+#include <string>
+#include <vector>
+
+#include "app/MainFrame.h"
+#include "channels/TreeItem.h"
+#include "common/DebugTrace.h"
+#include "common/TextUtil.h"
+#include "config/ConfigStore.h"
+#include "display/NotifyWnd.h"
+#include "doc/TextDecode.h"
+#include "doc/XmlDocument.h"
+
+namespace {
+
+constexpr int kPopupTime = 5000;
+
+std::wstring ReplaceAll(std::wstring text, std::wstring_view from, std::wstring_view to) {
+  for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// A popup is pinned when a keyword occurs in the title or the category (case-sensitive),
+// or the keyword is "*". Keywords are separated by spaces; "%20" stands for a space.
+bool KeywordMatches(const std::wstring& keywords, const std::wstring& title, const std::wstring& category) {
+  StringTokenizer tokens(keywords.c_str());
+  while (tokens.Remaining().find_first_not_of(L' ') != std::wstring::npos) {
+    std::wstring keyword = ReplaceAll(tokens.NextToken(L" "), L"%20", L" ");
+    if (keyword == L"*" || title.find(keyword) != std::wstring::npos ||
+        category.find(keyword) != std::wstring::npos)
+      return true;
+  }
+  return false;
+}
+
+// Element names compare like the parser's Find: A-Z folded, nothing else.
+bool NameIs(const std::wstring& name, std::wstring_view lower) {
+  if (name.size() != lower.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    wchar_t c = name[i];
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void CMainFrame::ProcessFeed(const FeedResult& result) {
+  const std::wstring section = section::Channel(result.id);
+
+  // Channels are keyed by their address; the first result of a channel creates it.
+  CChannel* channel = nullptr;
+  if (CTreeItem* found = tree_.FindItem(result.url)) {
+    channel = dynamic_cast<CChannel*>(found);
+    if (!channel) {
+      // Channels and items share one key space: an item already uses this address.
+      DebugTrace(L"channel address is an item's link : %ls\n", result.url.c_str());
+      return;
+    }
+  } else {
+    channel = new CChannel(result.url, result.id);
+    if (!tree_.AddItem(channel, Config().GetInt(section, L"EXPAND", 1) != 0)) {
+      delete channel;
+      return;
+    }
+  }
+
+  arrivalCounter_ = 0;
+  for (CFeedItem* item : feedItems_)
+    if (item->parent == channel) item->seen = false;
+
+  if (result.text.empty()) {  // not downloaded: keep what the channel shows
+    channel->notYetLoaded = true;
+    return;
+  }
+
+  XmlDocument document;
+  if (document.Parse(result.text.c_str()) != 0) {
+    DebugTrace(L"%ls\n", document.error.c_str());
+    channel->notYetLoaded = true;
+  } else if (XmlNode* channelNode = document.Find(L"channel", nullptr, true); !channelNode) {
+    channel->notYetLoaded = false;
+  } else {
+    if (XmlNode* titleNode = document.Find(L"title", channelNode, true)) {
+      std::wstring title = DecodeEntities(titleNode->text);
+      if (title != channel->title) {
+        channel->title = TrimSet(title, L" \r\n");
+        tree_.RefreshItem(result.url);
+      }
+    }
+
+    const bool toTicker = Config().GetInt(section, L"TICKER", 1) != 0;
+    const bool notify = Config().GetInt(section, L"NOTI", 0) != 0;
+    for (XmlNode* node : channelNode->children) {
+      if (!NameIs(node->name, L"item")) continue;  // only direct children of the channel
+      XmlNode* titleNode = document.Find(L"title", node, true);
+      XmlNode* linkNode = document.Find(L"link", node, true);
+      if (!titleNode || !linkNode) continue;
+      std::wstring title = DecodeEntities(titleNode->text);
+      std::wstring link = DecodeEntities(linkNode->text);
+      XmlNode* categoryNode = document.Find(L"category", node, true);
+      std::wstring category = categoryNode ? categoryNode->text : std::wstring();
+      if (title.empty() || link.empty()) continue;
+
+      if (CTreeItem* known = tree_.FindItem(link)) {
+        // Newness is the link alone: a known link is at most retitled.
+        auto* existing = dynamic_cast<CFeedItem*>(known);
+        if (!existing) continue;  // the link is a channel's address
+        if (existing->title != title) {
+          existing->title = title;
+          tree_.RefreshItem(link);
+        }
+        existing->seen = true;
+        continue;
+      }
+
+      std::wstring tip = category.empty() ? title : L"[" + category + L"]" + title;
+      auto* item = new CFeedItem(channel, Hwnd(), link, title, tip, lastFetchEnd_, arrivalCounter_++);
+      feedItems_.push_back(item);
+      if (::SendMessageW(Hwnd(), WM_USER, frame_code::kAdd, reinterpret_cast<LPARAM>(item)) == 0) {
+        feedItems_.pop_back();  // the tree refused it: it stays ours to free
+        delete item;
+        continue;
+      }
+      if (toTicker) {
+        auto* entry = new ViewRequest(title, link, L"");
+        if (!::PostMessageW(ticker_.Hwnd(), WM_USER, frame_code::kAdd, reinterpret_cast<LPARAM>(entry)))
+          delete entry;
+      }
+      if (!channel->notYetLoaded && notify) {
+        auto* popup = new NotifyWnd(Hwnd(), channel->title, title, link, category);
+        popup->SetDisplayTime(kPopupTime);
+        if (KeywordMatches(Config().GetString(section, L"KEYWORD", L""), title, category)) popup->SetDisplayTime(0);
+        QueuePopup(popup);
+      }
+      item->seen = true;
+    }
+    channel->notYetLoaded = false;
+  }
+
+  // Items the parsed feed no longer lists (all of them after a parse failure) go.
+  std::vector<std::wstring> gone;
+  for (CFeedItem* item : feedItems_)
+    if (item->parent == channel && !item->seen) gone.push_back(item->key);
+  for (const std::wstring& key : gone) tree_.RemoveItem(key);
+}

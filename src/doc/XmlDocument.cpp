@@ -1,0 +1,561 @@
+#include "doc/XmlDocument.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <new>
+#include <string_view>
+#include <tuple>
+
+#include "common/TextUtil.h"
+
+namespace {
+
+enum class ScanError { None, InvalidCharacter, StartTagMatch, EndTagMatch, RootTagDuplicate, BlankTag, TagMatch, Memory };
+
+// The message texts are part of what the program has always traced, spelling included.
+const wchar_t* ErrorName(ScanError kind) {
+  switch (kind) {
+    case ScanError::InvalidCharacter: return L"Invalid charater";
+    case ScanError::StartTagMatch: return L"Start tag match";
+    case ScanError::EndTagMatch: return L"End tag match";
+    case ScanError::RootTagDuplicate: return L"Root tag duplicate";
+    case ScanError::BlankTag: return L"Blank tag";
+    case ScanError::TagMatch: return L"Tag match";
+    case ScanError::Memory: return L"CMemoryException";
+    case ScanError::None: break;
+  }
+  return L"";
+}
+
+inline bool IsQuote(wchar_t c) { return c == L'"' || c == L'\''; }
+
+// Characters that end a run of ordinary characters inside a tag, and the terminating NUL.
+constexpr bool kStopsRun[64] = {
+    true,  false, false, false, false, false, false, false, false, true,  true,  false, false, true,  false, false,
+    false, false, false, false, false, false, false, false, false, false, false, false, false, false, false, false,
+    true,  false, true,  false, false, false, false, true,  false, false, false, false, false, false, false, true,
+    false, false, false, false, false, false, false, false, false, false, false, false, true,  true,  true,  true,
+};
+
+// The end of a run of ordinary characters (a name, or a piece of an attribute value).
+inline const wchar_t* SkipRun(const wchar_t* p) {
+  for (;; ++p) {
+    const unsigned c = static_cast<unsigned>(*p);
+    if (c < 64 && kStopsRun[c]) return p;
+  }
+}
+
+inline wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + (L'a' - L'A')) : c; }
+
+bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  return true;
+}
+
+// p is at a '<'; the text is NUL-terminated, so reading stops at a mismatch in time.
+inline bool AtCData(const wchar_t* p) {
+  return p[1] == L'!' && p[2] == L'[' && p[3] == L'C' && p[4] == L'D' && p[5] == L'A' && p[6] == L'T' &&
+         p[7] == L'A' && p[8] == L'[';
+}
+inline bool AtComment(const wchar_t* p) { return p[1] == L'!' && p[2] == L'-' && p[3] == L'-'; }
+
+// The next '<' at or after p, or end. Text between elements is mostly a few characters
+// of indentation, too short to be worth a library call.
+inline const wchar_t* FindTagStart(const wchar_t* p, const wchar_t* end) {
+  for (int k = 0; k < 16; ++k, ++p) {
+    if (p == end || *p == L'<') return p;
+  }
+  const wchar_t* lt = std::wmemchr(p, L'<', static_cast<size_t>(end - p));
+  return lt ? lt : end;
+}
+
+// Position of `needle` at or after `from`, or null.
+const wchar_t* FindText(const wchar_t* from, const wchar_t* end, std::wstring_view needle) {
+  std::wstring_view hay(from, end - from);
+  size_t at = hay.find(needle);
+  return at == std::wstring_view::npos ? nullptr : from + at;
+}
+
+inline bool IsSpace(wchar_t c) {
+  if (c < 0x80) return c == L' ' || (c >= 0x09 && c <= 0x0D);
+  return (c == 0x85 || c == 0xA0 || c >= 0x1680) && IsWideSpace(c);
+}
+
+void AssignTrimmed(std::wstring& target, const wchar_t* begin, const wchar_t* end) {
+  while (begin < end && IsSpace(*begin)) ++begin;
+  while (end > begin && IsSpace(end[-1])) --end;
+  if (begin == end)
+    target.clear();
+  else
+    target.assign(begin, end);
+}
+
+}  // namespace
+
+// One parse. Line and column are not tracked while scanning: they follow from the offset
+// of the character being handled, and are computed only for an error message.
+class XmlScanner {
+ public:
+  using Attribute = std::pair<std::wstring, std::wstring>;
+
+  XmlScanner(XmlDocument& doc, const wchar_t* text) : doc_(doc), text_(text), end_(text + std::wcslen(text)) {}
+
+  ScanError Run(const wchar_t*& errorAt);
+
+ private:
+  enum class Value { Added, Open, Invalid };
+
+  ScanError Scan(const wchar_t*& errorAt);
+  ScanError ScanLoop(const wchar_t*& p);
+  ScanError CloseTag(const wchar_t* p);
+  ScanError SelfClose(const wchar_t* p);
+  Value CompleteValue();
+  bool TakeQuotedAttribute(const wchar_t*& p);
+  bool QuoteOpen() const {
+    return !token_.empty() && IsQuote(token_[0]) && (token_.size() == 1 || token_.back() != token_[0]);
+  }
+  XmlNode* AddChild(std::wstring_view name);
+  void StartElement(std::wstring_view name);
+  ScanError EndElement(std::wstring_view name);
+  void TakePendingAttributes(XmlNode* node) {
+    // Moved into a vector of the exact size; the working list keeps its capacity.
+    if (pendingAttrs_.empty()) return;
+    node->attributes.clear();
+    node->attributes.reserve(pendingAttrs_.size());
+    for (Attribute& attribute : pendingAttrs_) node->attributes.push_back(std::move(attribute));
+    pendingAttrs_.clear();
+  }
+
+  // Pending text usually arrives in one piece; it then stays in the input and is copied
+  // once, into the node. Pieces split by a comment or CDATA are joined in pending_.
+  void AppendPending(const wchar_t* begin, const wchar_t* end) {
+    if (begin == end) return;
+    if (!pendingJoined_) {
+      if (spanBegin_ == spanEnd_) {
+        spanBegin_ = begin;
+        spanEnd_ = end;
+        return;
+      }
+      if (spanEnd_ == begin) {
+        spanEnd_ = end;
+        return;
+      }
+      pending_.assign(spanBegin_, spanEnd_);
+      pendingJoined_ = true;
+    }
+    pending_.append(begin, end);
+  }
+  void ClearPending() {
+    spanBegin_ = spanEnd_ = nullptr;
+    if (pendingJoined_) pending_.clear();
+    pendingJoined_ = false;
+  }
+  void AssignPendingTrimmed(std::wstring& target) {
+    if (pendingJoined_)
+      AssignTrimmed(target, pending_.data(), pending_.data() + pending_.size());
+    else
+      AssignTrimmed(target, spanBegin_, spanEnd_);
+  }
+
+  XmlDocument& doc_;
+  const wchar_t* const text_;
+  const wchar_t* const end_;
+  XmlNode* current_ = nullptr;
+  bool inTag_ = false;
+  bool rootHasElement_ = false;  // the document node has a child not named "?..."
+  std::wstring token_;
+  std::wstring attrName_;
+  std::wstring tagName_;
+  std::wstring pending_;  // text since the last element start or end, when joined
+  const wchar_t* spanBegin_ = nullptr;
+  const wchar_t* spanEnd_ = nullptr;
+  bool pendingJoined_ = false;
+  std::vector<Attribute> pendingAttrs_;
+};
+
+ScanError XmlScanner::Run(const wchar_t*& errorAt) {
+  errorAt = text_;
+  try {
+    doc_.root = doc_.NewNode(nullptr);
+    current_ = doc_.root;
+    token_.reserve(256);
+    attrName_.reserve(64);
+    tagName_.reserve(64);
+  } catch (const std::bad_alloc&) {
+    return ScanError::Memory;
+  }
+  return Scan(errorAt);
+}
+
+ScanError XmlScanner::Scan(const wchar_t*& errorAt) {
+  const wchar_t* p = text_;
+  ScanError result = ScanError::None;
+  try {
+    result = ScanLoop(p);
+  } catch (const std::bad_alloc&) {
+    result = ScanError::Memory;
+  }
+  errorAt = p;
+  return result;
+}
+
+ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
+  const wchar_t* const end = end_;
+  while (p < end) {
+    if (!inTag_) {
+      // Everything up to the next '<' is text: '>', '=', quotes, '/' and '?' included.
+      const wchar_t* lt = FindTagStart(p, end);
+      AppendPending(p, lt);
+      p = lt;
+      if (p == end) break;
+      if (AtCData(p)) {
+        const wchar_t* body = p + 9;
+        const wchar_t* close = FindText(body, end, L"]]>");
+        if (!close) {
+          p = body;
+          return ScanError::EndTagMatch;
+        }
+        AppendPending(body, close);
+        p = close + 3;
+        continue;
+      }
+      if (AtComment(p)) {
+        const wchar_t* close = FindText(p + 4, end, L"-->");
+        if (!close) {
+          p += 4;
+          return ScanError::EndTagMatch;
+        }
+        p = close + 3;
+        continue;
+      }
+      // The plain forms "<name>" and "</name>" are by far the most common; they are
+      // handled here at once, with the same result as the general steps below.
+      if (p[1] == L'/') {
+        const wchar_t* name = p + 2;
+        const wchar_t* nameEnd = SkipRun(name);
+        if (nameEnd != name && *nameEnd == L'>') {
+          p = nameEnd;
+          if (ScanError e = EndElement(std::wstring_view(name, nameEnd - name)); e != ScanError::None) return e;
+          ++p;
+          continue;
+        }
+      } else if (p[1] != L'!') {
+        const wchar_t* name = p + 1;
+        const wchar_t* nameEnd = SkipRun(name);
+        if (nameEnd != name && *nameEnd == L'>') {
+          p = nameEnd;
+          if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
+          StartElement(std::wstring_view(name, nameEnd - name));
+          ++p;
+          continue;
+        }
+      }
+      token_.clear();
+      tagName_.clear();
+      attrName_.clear();
+      inTag_ = true;
+      ++p;
+      continue;
+    }
+
+    const wchar_t c = *p;
+    switch (c) {
+      case L' ': case L'\t': case L'\n': case L'\r':
+        if (tagName_.empty()) {
+          if (token_.empty()) return ScanError::InvalidCharacter;
+          tagName_.swap(token_);
+          token_.clear();
+        } else if (attrName_.empty()) {
+          if (!token_.empty()) {
+            pendingAttrs_.emplace_back(std::piecewise_construct, std::forward_as_tuple(token_), std::forward_as_tuple());
+            token_.clear();
+          }
+        } else {
+          Value v = CompleteValue();
+          if (v == Value::Invalid) return ScanError::InvalidCharacter;
+          if (v == Value::Open) token_.push_back(c);  // white space inside a quoted value
+        }
+        ++p;
+        break;
+
+      case L'<':
+        if (AtComment(p)) {
+          const wchar_t* close = FindText(p + 4, end, L"-->");
+          if (!close) {
+            p += 4;
+            return ScanError::EndTagMatch;
+          }
+          p = close + 3;
+          break;
+        }
+        if (!attrName_.empty() && QuoteOpen()) {
+          token_.push_back(c);
+          ++p;
+          break;
+        }
+        return ScanError::StartTagMatch;
+
+      case L'=':
+        if (tagName_.empty() || token_.empty()) return ScanError::InvalidCharacter;
+        if (IsQuote(token_[0])) {
+          token_.push_back(c);
+        } else {
+          attrName_.swap(token_);
+          token_.clear();
+        }
+        ++p;
+        break;
+
+      case L'"': case L'\'':
+        if (tagName_.empty() || attrName_.empty()) return ScanError::InvalidCharacter;
+        token_.push_back(c);
+        ++p;
+        break;
+
+      case L'/': case L'?':
+        if (p + 1 < end && p[1] == L'>') {
+          if (ScanError e = SelfClose(p); e != ScanError::None) return e;
+          ++p;  // to the '>', which closes the node at once
+          if (ScanError e = CloseTag(p); e != ScanError::None) return e;
+        } else {
+          token_.push_back(c);
+        }
+        ++p;
+        break;
+
+      case L'>':
+        if (ScanError e = CloseTag(p); e != ScanError::None) return e;
+        ++p;
+        break;
+
+      default: {
+        if (token_.empty() && attrName_.empty() && !tagName_.empty() && TakeQuotedAttribute(p)) break;
+        const wchar_t* run = SkipRun(p + 1);
+        token_.append(p, run);
+        p = run;
+        break;
+      }
+    }
+  }
+  if (current_ == doc_.root && !inTag_) return ScanError::None;
+  return ScanError::TagMatch;
+}
+
+// The common form name="value" read in one step, with the same result as the general
+// steps: inside the quotes nothing may occur that would act on its own ('<' may open a
+// comment, "/>" and "?>" close the tag). Otherwise nothing is consumed.
+bool XmlScanner::TakeQuotedAttribute(const wchar_t*& p) {
+  const wchar_t* nameEnd = SkipRun(p);
+  if (*nameEnd != L'=' || !IsQuote(nameEnd[1])) return false;
+  const wchar_t quote = nameEnd[1];
+  const wchar_t* close = nameEnd + 2;
+  for (;; ++close) {
+    const wchar_t c = *close;
+    if (c == quote) break;
+    if (c == L'<' || c == L'\0' || ((c == L'/' || c == L'?') && close[1] == L'>')) return false;
+  }
+  const wchar_t after = close[1];
+  if (after == L' ' || after == L'\t' || after == L'\n' || after == L'\r') {
+    pendingAttrs_.emplace_back(std::piecewise_construct, std::forward_as_tuple(p, nameEnd),
+                               std::forward_as_tuple(nameEnd + 2, close));
+    p = close + 2;
+  } else {
+    attrName_.assign(p, nameEnd);
+    token_.assign(nameEnd + 1, close + 1);
+    p = close + 1;
+  }
+  return true;
+}
+
+// A pending attribute's value ends (white space or '>'): an unquoted token is the value as
+// it stands; a quoted one must be closed by its own quote, which may not occur earlier.
+XmlScanner::Value XmlScanner::CompleteValue() {
+  if (!token_.empty() && IsQuote(token_[0])) {
+    const wchar_t quote = token_[0];
+    if (token_.size() == 1 || token_.back() != quote) return Value::Open;
+    if (token_.find(quote, 1) != token_.size() - 1) return Value::Invalid;
+    pendingAttrs_.emplace_back(std::piecewise_construct, std::forward_as_tuple(attrName_),
+                               std::forward_as_tuple(token_.data() + 1, token_.size() - 2));
+  } else {
+    pendingAttrs_.emplace_back(attrName_, token_);
+  }
+  attrName_.clear();
+  token_.clear();
+  return Value::Added;
+}
+
+XmlNode* XmlScanner::AddChild(std::wstring_view name) {
+  XmlNode* child = doc_.NewNode(current_);
+  child->name.assign(name);
+  if (current_ == doc_.root && (name.empty() || name[0] != L'?')) rootHasElement_ = true;
+  return child;
+}
+
+// The current node's text is what came since its previous child; the new element becomes
+// current and takes the pending attributes.
+void XmlScanner::StartElement(std::wstring_view name) {
+  AssignPendingTrimmed(current_->text);
+  ClearPending();
+  XmlNode* child = AddChild(name);
+  TakePendingAttributes(child);
+  current_ = child;
+}
+
+// Attributes of an end tag replace the element's; text after the last child counts only
+// when nothing before it did.
+ScanError XmlScanner::EndElement(std::wstring_view name) {
+  XmlNode* node = current_;
+  if (!EqualsIgnoreCase(name, node->name)) return ScanError::EndTagMatch;
+  TakePendingAttributes(node);
+  if (node->text.empty()) AssignPendingTrimmed(node->text);
+  ClearPending();
+  tagName_.clear();
+  if (!node->parent) return ScanError::EndTagMatch;
+  current_ = node->parent;
+  return ScanError::None;
+}
+
+// "/>" or "?>" at p: the element (or processing instruction) is created here and closed by
+// the '>' that follows.
+ScanError XmlScanner::SelfClose(const wchar_t* p) {
+  if (tagName_.empty()) {
+    if (token_.empty()) return ScanError::StartTagMatch;
+    tagName_.swap(token_);
+    token_.clear();
+  }
+  if (*p == L'?' && tagName_[0] != L'?') return ScanError::EndTagMatch;
+  if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
+  XmlNode* child = AddChild(tagName_);
+  child->attributes = pendingAttrs_;  // the closing '>' may still add one
+  current_ = child;
+  tagName_.insert(tagName_.begin(), L'/');
+  return ScanError::None;
+}
+
+// '>' at p inside a tag.
+ScanError XmlScanner::CloseTag(const wchar_t* p) {
+  if (tagName_.empty()) {
+    if (token_.empty()) return ScanError::BlankTag;
+    tagName_.swap(token_);
+  } else if (!attrName_.empty()) {
+    Value v = CompleteValue();
+    if (v == Value::Invalid) return ScanError::InvalidCharacter;
+    if (v == Value::Open) {
+      token_.push_back(L'>');  // still inside the quoted value
+      return ScanError::None;
+    }
+  } else if (!token_.empty()) {
+    // A bare word right before '>' counts like one before white space.
+    pendingAttrs_.emplace_back(std::piecewise_construct, std::forward_as_tuple(token_), std::forward_as_tuple());
+  }
+  token_.clear();
+
+  const wchar_t first = tagName_[0];
+  if (first == L'!' || first == L'?') {
+    // Declaration or processing instruction: a leaf; the current node stays.
+    TakePendingAttributes(AddChild(tagName_));
+    tagName_.clear();
+  } else if (first == L'/') {
+    if (ScanError e = EndElement(std::wstring_view(tagName_).substr(1)); e != ScanError::None) return e;
+  } else {
+    if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
+    StartElement(tagName_);
+  }
+  inTag_ = false;
+  return ScanError::None;
+}
+
+XmlNode* XmlDocument::NewNode(XmlNode* parent) {
+  if (blocks_.empty() || blocks_.back().used == blocks_.back().capacity) {
+    // Blocks stay small enough for the allocator's ordinary heap (large frees there make
+    // it consolidate everything).
+    const size_t size = blocks_.empty() ? 16 : std::min<size_t>(blocks_.back().capacity * 2, 64);
+    XmlNode* nodes = static_cast<XmlNode*>(::operator new(size * sizeof(XmlNode)));
+    try {
+      blocks_.push_back(NodeBlock{nodes, size, 0});
+    } catch (...) {
+      ::operator delete(nodes);
+      throw;
+    }
+  }
+  NodeBlock& block = blocks_.back();
+  XmlNode* node = ::new (block.nodes + block.used) XmlNode();
+  ++block.used;
+  node->parent = parent;
+  if (parent) parent->children.Append(node);
+  return node;
+}
+
+void XmlDocument::FreeTree() {
+  root = nullptr;
+  // Last allocated, first freed: the allocator's free lists then hand memory out again in
+  // the order the next parse asks for it, which is several times faster on large trees.
+  for (size_t b = blocks_.size(); b-- > 0;) {
+    NodeBlock& block = blocks_[b];
+    for (size_t i = block.used; i-- > 0;) block.nodes[i].~XmlNode();
+    ::operator delete(block.nodes);
+  }
+  blocks_.clear();
+}
+
+XmlDocument::~XmlDocument() { FreeTree(); }
+
+void XmlNodeList::Append(XmlNode* node) {
+  if (last_)
+    last_->next_ = node;
+  else
+    first_ = node;
+  last_ = node;
+  ++count_;
+}
+
+int XmlDocument::Parse(const wchar_t* text) {
+  FreeTree();
+  error.clear();
+  if (!text) text = L"";
+  const wchar_t* errorAt = text;
+  ScanError result;
+  {
+    XmlScanner scanner(*this, text);
+    result = scanner.Run(errorAt);
+  }
+  if (result == ScanError::None) return 0;
+
+  long line = 1;
+  const wchar_t* lineStart = text;
+  for (const wchar_t* q = text; q < errorAt; ++q)
+    if (*q == L'\n') {
+      ++line;
+      lineStart = q + 1;
+    }
+  const long column = static_cast<long>(errorAt - lineStart) + 1;
+  wchar_t message[96];
+  std::swprintf(message, sizeof message / sizeof message[0], L"[%ld:%ld] %ls error\n", line, column, ErrorName(result));
+  try {
+    error = message;
+  } catch (const std::bad_alloc&) {
+    // Nothing more can be said; the result still reports the failure.
+  }
+  return -1;
+}
+
+XmlNode* XmlDocument::Find(const wchar_t* name, const XmlNode* from, bool recursive) const {
+  if (!from) from = root;
+  if (!from || !name) return nullptr;
+  const std::wstring_view wanted(name);
+  XmlNode* node = from->children.front();
+  while (node) {
+    if (EqualsIgnoreCase(node->name, wanted)) return node;
+    // Next node in pre-order below `from`, walking back up through the parents.
+    if (recursive && node->children.front()) {
+      node = node->children.front();
+      continue;
+    }
+    while (node != from && !node->NextSibling()) node = node->parent;
+    node = node == from ? nullptr : node->NextSibling();
+  }
+  return nullptr;
+}

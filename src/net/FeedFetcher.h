@@ -1,0 +1,22 @@
+#pragma once
+// The refresh run: a worker thread that downloads every channel in turn, turns each
+// document into UTF-16 text by the encoding it declares, and hands each result to the
+// main frame ('XML', sent, one per channel), then posts 'END'. It reaches the program
+// only through the frame's window handle.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+// Starts one run on a thread of its own (_beginthread) that receives only `frame`.
+// False when the thread could not be started (then no 'END' will come).
+bool StartFeedFetcher(HWND frame);
+
+// A downloaded document as text: UTF-16LE after a byte-order mark, else the bytes up to
+// the first zero byte in the declared encoding; empty for an encoding outside the table.
+std::wstring FeedText(std::string_view bytes);
+
+// The connection check of a run. Tests replace it to run offline; null restores the
+// platform's InternetGetConnectedState.
+using ConnectionProbe = bool (*)();
+void SetConnectionProbeForTesting(ConnectionProbe probe);

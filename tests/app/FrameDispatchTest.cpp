@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+#include <winsock2.h>
+
+#include <atomic>
+#include <thread>
+
+#include "app/FrameFixture.h"
+#include "display/NotifyWnd.h"
+#include "display/VersionNotifyWnd.h"
+#include "res/resource.h"
+#include "support/TraceCapture.h"
+
+using test::PostedMessageSpy;
+
+namespace {
+
+class FrameDispatchTest : public test::FrameTest {
+ protected:
+  size_t RunsAfterTick() {
+    PostedMessageSpy spy(frame.Hwnd(), WM_USER);
+    Tick();
+    test::PumpFor(30);
+    return spy.Count(frame_code::kRun);
+  }
+  void EndedAgo(unsigned ms) { frame.SetLastFetchEndForTest(::GetTickCount() - ms); }
+};
+
+// A server that accepts connections and never answers: a fetch against it stays running.
+class SilentServer {
+ public:
+  SilentServer() {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    int length = sizeof(address);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    ::listen(listener_, 8);
+    thread_ = std::thread([this] {
+      for (;;) {
+        SOCKET s = ::accept(listener_, nullptr, nullptr);
+        if (s == INVALID_SOCKET) return;
+        ++connections_;
+        accepted_.push_back(s);
+      }
+    });
+  }
+  ~SilentServer() {
+    ::closesocket(listener_);
+    thread_.join();
+    for (SOCKET s : accepted_) ::closesocket(s);
+  }
+  int Port() const { return port_; }
+  int Connections() const { return connections_; }
+
+ private:
+  SOCKET listener_;
+  int port_ = 0;
+  std::atomic<int> connections_{0};
+  std::vector<SOCKET> accepted_;
+  std::thread thread_;
+};
+
+}  // namespace
+
+TEST_F(FrameDispatchTest, TheFirstTickAfterStartRequestsARefresh) {
+  ASSERT_EQ(frame.LastFetchEnd(), 0u);
+  if (::GetTickCount() < 10000) GTEST_SKIP() << "the system started less than 10 s ago";
+  EXPECT_EQ(RunsAfterTick(), 1u);
+}
+
+TEST_F(FrameDispatchTest, TheIntervalCountsFromTheEndOfTheLastFetchAndIsAtLeastTenSeconds) {
+  Config().SetInt(L"CONFIG", L"RSS_TIMER", 5);
+  ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kEnd, 0);
+  EXPECT_EQ(RunsAfterTick(), 0u);
+  EndedAgo(9500);
+  EXPECT_EQ(RunsAfterTick(), 0u);
+  EndedAgo(10100);
+  EXPECT_EQ(RunsAfterTick(), 1u);
+  Config().SetInt(L"CONFIG", L"RSS_TIMER", 11);
+  EndedAgo(10500);
+  EXPECT_EQ(RunsAfterTick(), 0u);
+  EndedAgo(11100);
+  EXPECT_EQ(RunsAfterTick(), 1u);
+  Config().SetInt(L"CONFIG", L"RSS_TIMER", 0);
+  EndedAgo(9500);
+  EXPECT_EQ(RunsAfterTick(), 0u);
+  EndedAgo(10100);
+  EXPECT_EQ(RunsAfterTick(), 1u);
+}
+
+TEST_F(FrameDispatchTest, FocusInTheMainWindowBlocksAutomaticRefreshButNotTheCommand) {
+  EndedAgo(60000);
+  ::ShowWindow(frame.Hwnd(), SW_SHOWNORMAL);
+  ::SetForegroundWindow(frame.Hwnd());
+  ::SetFocus(frame.Tree().Hwnd());
+  ASSERT_EQ(::GetFocus(), frame.Tree().Hwnd());
+  EXPECT_EQ(RunsAfterTick(), 0u);
+  ::SetFocus(frame.Hwnd());
+  EXPECT_EQ(RunsAfterTick(), 0u);
+  PostedMessageSpy spy(frame.Hwnd(), WM_USER);
+  ::SendMessageW(frame.Hwnd(), WM_COMMAND, IDM_REFRESH, 0);
+  test::PumpFor(30);
+  EXPECT_EQ(spy.Count(frame_code::kRun), 1u);
+  ::SetFocus(nullptr);
+  EXPECT_EQ(RunsAfterTick(), 1u);
+}
+
+TEST_F(FrameDispatchTest, AFullScreenWindowInFrontBlocksRefreshUnlessItIsTheDesktop) {
+  EndedAgo(60000);
+  HWND cover = ::CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"game", WS_POPUP | WS_VISIBLE, 0, 0,
+                                 ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), nullptr,
+                                 nullptr, nullptr, nullptr);
+  ::SetForegroundWindow(cover);
+  ASSERT_EQ(::GetForegroundWindow(), cover);
+  TraceCapture trace;
+  EXPECT_EQ(RunsAfterTick(), 0u);
+  EXPECT_TRUE(trace.Contains(L"Full\n"));
+  ::SetWindowTextW(cover, L"Program Manager");
+  EXPECT_EQ(RunsAfterTick(), 1u);
+  // Moved elsewhere with the screen's size, it still counts as full screen.
+  ::SetWindowTextW(cover, L"video");
+  ::MoveWindow(cover, 40, 40, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), FALSE);
+  EXPECT_EQ(RunsAfterTick(), 0u);
+  ::DestroyWindow(cover);
+}
+
+TEST_F(FrameDispatchTest, RunStartsOneFetchAndIsIgnoredWhileItRuns) {
+  SilentServer server;
+  Config().SetString(L"CONFIG\\aaaa0001", L"URL", L"http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/rss");
+  frame.PostUser(frame_code::kRun, 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return server.Connections() == 1; }, 5000));
+  EXPECT_TRUE(frame.Fetching());
+  EXPECT_TRUE(frame.Tray()->Animating());
+  test::MenuProbe probe;
+  win::Menu menu(::CreatePopupMenu());
+  ::AppendMenuW(menu.Get(), MF_STRING, IDM_REFRESH, L"refresh");
+  ::TrackPopupMenu(menu.Get(), TPM_RIGHTBUTTON, 0, 0, 0, frame.Hwnd(), nullptr);
+  ASSERT_EQ(probe.Menus().size(), 1u);
+  EXPECT_TRUE(probe.Menus()[0][0].grayed);
+  frame.PostUser(frame_code::kRun, 0);
+  ::SendMessageW(frame.Hwnd(), WM_COMMAND, IDM_REFRESH, 0);
+  test::PumpFor(500);
+  EXPECT_EQ(server.Connections(), 1);
+  // 'END' stops the animation and notes the time.
+  ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kEnd, 0);
+  EXPECT_FALSE(frame.Fetching());
+  EXPECT_FALSE(frame.Tray()->Animating());
+  EXPECT_NEAR(double(frame.LastFetchEnd()), double(::GetTickCount()), 1000.0);
+}
+
+TEST_F(FrameDispatchTest, PopupsShowOneAtATimeAndTheTickerComesBackAfterTheLast) {
+  auto* entry = new ViewRequest(L"ticker entry", L"http://n/t");
+  ::PostMessageW(frame.Ticker().Hwnd(), WM_USER, frame_code::kAdd, reinterpret_cast<LPARAM>(entry));
+  test::PumpFor(30);
+  ::ShowWindow(frame.Ticker().Hwnd(), SW_SHOWNOACTIVATE);
+  auto* first = new NotifyWnd(frame.Hwnd(), L"channel", L"first", L"http://n/1", L"");
+  auto* second = new NotifyWnd(frame.Hwnd(), L"channel", L"second", L"http://n/2", L"");
+  frame.QueuePopup(first);
+  frame.QueuePopup(second);
+  test::PumpFor(50);
+  EXPECT_EQ(frame.PopupsShown(), 1);
+  EXPECT_EQ(frame.QueuedPopups(), 2u);
+  EXPECT_TRUE(first->Hwnd() && ::IsWindowVisible(first->Hwnd()));
+  EXPECT_EQ(second->Hwnd(), nullptr);
+  EXPECT_FALSE(::IsWindowVisible(frame.Ticker().Hwnd()));
+
+  // A right click closes the first; the second appears; the ticker stays hidden.
+  ::SendMessageW(first->Hwnd(), WM_RBUTTONUP, 0, MAKELPARAM(40, 40));
+  ASSERT_TRUE(test::PumpUntil([&] { return second->Hwnd() != nullptr; }, 3000));
+  EXPECT_EQ(frame.QueuedPopups(), 1u);
+  EXPECT_EQ(frame.PopupsShown(), 1);
+  EXPECT_FALSE(::IsWindowVisible(frame.Ticker().Hwnd()));
+
+  ::SendMessageW(second->Hwnd(), WM_RBUTTONUP, 0, MAKELPARAM(40, 40));
+  ASSERT_TRUE(test::PumpUntil([&] { return frame.QueuedPopups() == 0; }, 3000));
+  EXPECT_EQ(frame.PopupsShown(), 0);
+  EXPECT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(frame.Ticker().Hwnd()) != FALSE; }, 1000));
+}
+
+TEST_F(FrameDispatchTest, VersionRepliesAreJudgedAgainstTheRunningVersion) {
+  auto reply = [&](const wchar_t* text) {
+    ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kVer, reinterpret_cast<LPARAM>(text));
+  };
+  TraceCapture trace;
+  reply(L"VER 2.4.0.0 http://pellora.example/download");
+  EXPECT_TRUE(trace.Contains(L"Ver : VER 2.4.0.0 http://pellora.example/download\n"));
+  EXPECT_EQ(boxes.Count(), 0u);  // the check at start is silent
+  EXPECT_EQ(frame.QueuedPopups(), 0u);
+  EXPECT_EQ(frame.LastVersion(), L"2.4.0.0");
+  reply(L"\r\nVER\r\n2.4.0.0\r\nhttp://pellora.example/download\r\n");
+  ASSERT_EQ(boxes.Count(), 1u);  // a later check confirms
+  EXPECT_EQ(boxes.Last().text, CMainFrame::kLatestVersionText);
+  EXPECT_EQ(boxes.Last().type & MB_ICONMASK, UINT(MB_ICONINFORMATION));
+
+  reply(L"ver 2.5.0.0 http://x/");
+  reply(L"<html>404</html>");
+  EXPECT_EQ(frame.QueuedPopups(), 0u);
+  EXPECT_EQ(frame.LastVersion(), L"2.4.0.0");
+
+  reply(L"VER 2.5.0.0 http://pellora.example/new");
+  reply(L"VER 2.3.0.0 http://pellora.example/old");
+  ASSERT_EQ(frame.QueuedPopups(), 2u);
+  EXPECT_NE(dynamic_cast<VersionNotifyWnd*>(frame.QueuedPopup(0)), nullptr);
+  EXPECT_NE(dynamic_cast<VersionNotifyWnd*>(frame.QueuedPopup(1)), nullptr);
+  EXPECT_EQ(frame.LastVersion(), L"2.3.0.0");
+  EXPECT_EQ(boxes.Count(), 1u);
+}
+
+TEST_F(FrameDispatchTest, ViewClearsTheBoldStateAndOpensOnlyWebLinks) {
+  FeedResult result{L"c1", L"http://n/rss",
+                    test::Rss(L"N", {{L"web", L"http://n/web", L""}, {L"file", L"file:///C:/windows/notepad.exe", L""}})};
+  ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kXml, reinterpret_cast<LPARAM>(&result));
+  CFeedItem* web = Item(L"http://n/web");
+  CFeedItem* file = Item(L"file:///C:/windows/notepad.exe");
+  ASSERT_TRUE(web && file);
+  ASSERT_TRUE(web->unread);
+  Config().SetInt(L"CONFIG", L"INTERNAL", 1);
+  TraceCapture trace;
+  ViewRequest openFile(file->title, file->key);
+  ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kView, reinterpret_cast<LPARAM>(&openFile));
+  EXPECT_FALSE(file->unread);
+  EXPECT_FALSE(::IsWindowVisible(frame.ViewFrame().Hwnd()));
+  EXPECT_TRUE(trace.Contains(L"not a web link, not opened : file:///C:/windows/notepad.exe\n"));
+
+  ViewRequest openWeb(web->title, web->key);
+  ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kView, reinterpret_cast<LPARAM>(&openWeb));
+  EXPECT_FALSE(web->unread);
+  EXPECT_FALSE(TreeView_GetItemState(frame.Tree().Hwnd(), web->treeHandle, TVIS_BOLD) & TVIS_BOLD);
+  EXPECT_TRUE(::IsWindowVisible(frame.ViewFrame().Hwnd()));
+  wchar_t title[64];
+  ::GetWindowTextW(frame.ViewFrame().Hwnd(), title, 64);
+  EXPECT_STREQ(title, L"web");
+}
+
+TEST_F(FrameDispatchTest, NullArgumentsAndUnknownCodesAreIgnored) {
+  for (FrameCode code : {frame_code::kXml, frame_code::kView, frame_code::kAdd, frame_code::kDel})
+    EXPECT_EQ(::SendMessageW(frame.Hwnd(), WM_USER, code, 0), 0);
+  EXPECT_EQ(::SendMessageW(frame.Hwnd(), WM_USER, MakeFrameCode("ZZZZ"), 12345), 0);
+  ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kNoti, 2);  // nothing queued: nothing removed
+  EXPECT_EQ(frame.QueuedPopups(), 0u);
+}
+
+TEST_F(FrameDispatchTest, TheMainWindowFadesWhileTheBrowserFrameIsActive) {
+  ::ShowWindow(frame.ViewFrame().Hwnd(), SW_SHOWNORMAL);
+  ::SetForegroundWindow(frame.ViewFrame().Hwnd());
+  ASSERT_EQ(::GetActiveWindow(), frame.ViewFrame().Hwnd());
+  Tick();
+  EXPECT_EQ(frame.Opacity(), 30);
+  BYTE alpha = 0;
+  ::GetLayeredWindowAttributes(frame.Hwnd(), nullptr, &alpha, nullptr);
+  EXPECT_EQ(alpha, 76);
+  ::ShowWindow(frame.Hwnd(), SW_SHOWNORMAL);
+  ::SetForegroundWindow(frame.Hwnd());
+  Tick();
+  EXPECT_EQ(frame.Opacity(), 100);
+  ::GetLayeredWindowAttributes(frame.Hwnd(), nullptr, &alpha, nullptr);
+  EXPECT_EQ(alpha, 255);
+}

@@ -1,0 +1,27 @@
+#include <gtest/gtest.h>
+
+#include "app/RefreshSchedule.h"
+
+TEST(RefreshSchedule, IntervalIsTheSettingInSecondsButAtLeastTen) {
+  EXPECT_EQ(RefreshInterval(5), 10000u);
+  EXPECT_EQ(RefreshInterval(0), 10000u);
+  EXPECT_EQ(RefreshInterval(9), 10000u);
+  EXPECT_EQ(RefreshInterval(10), 10000u);
+  EXPECT_EQ(RefreshInterval(11), 11000u);
+  EXPECT_EQ(RefreshInterval(30), 30000u);
+  EXPECT_EQ(RefreshInterval(-1), 10000u);
+  EXPECT_EQ(RefreshInterval(2147483647), 4294967295u);
+}
+
+TEST(RefreshSchedule, DueCountsFromTheEndOfTheLastFetchAcrossTheTickWrap) {
+  EXPECT_TRUE(RefreshDue(50000, 0, 30));  // first tick after start: counts from system start
+  EXPECT_FALSE(RefreshDue(5000, 0, 30));
+  EXPECT_FALSE(RefreshDue(109999, 100000, 9));
+  EXPECT_TRUE(RefreshDue(110000, 100000, 9));
+  EXPECT_FALSE(RefreshDue(110999, 100000, 11));
+  EXPECT_TRUE(RefreshDue(111000, 100000, 11));
+  // A fetch that ended just before the tick count wrapped.
+  EXPECT_FALSE(RefreshDue(0x00001000u, 0xFFFFF000u, 30));
+  EXPECT_TRUE(RefreshDue(0x00007600u, 0xFFFFF000u, 30));
+  EXPECT_FALSE(RefreshDue(0xFFFFF100u, 0xFFFFF000u, 30));
+}

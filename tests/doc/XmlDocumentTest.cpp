@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "doc/XmlDocument.h"
+
+namespace {
+
+// Compact picture of a subtree: name[attr=value,...]{text}(children...).
+std::wstring Dump(const XmlNode* node) {
+  std::wstring out = node->name;
+  if (!node->attributes.empty()) {
+    out += L'[';
+    for (size_t i = 0; i < node->attributes.size(); ++i)
+      out += (i ? L"," : L"") + node->attributes[i].first + L'=' + node->attributes[i].second;
+    out += L']';
+  }
+  if (!node->text.empty()) out += L'{' + node->text + L'}';
+  if (!node->children.empty()) {
+    out += L'(';
+    for (const XmlNode* child : node->children) {
+      EXPECT_EQ(child->parent, node);
+      out += (out.back() == L'(' ? L"" : L" ") + Dump(child);
+    }
+    out += L')';
+  }
+  return out;
+}
+
+std::wstring ParseToDump(const std::wstring& text) {
+  XmlDocument doc;
+  if (doc.Parse(text.c_str()) != 0) return L"failed: " + doc.error;
+  EXPECT_EQ(doc.error, L"");
+  EXPECT_EQ(doc.root->parent, nullptr);
+  EXPECT_EQ(doc.root->name, L"");
+  return Dump(doc.root);
+}
+
+struct Case {
+  const wchar_t* input;
+  const wchar_t* expected;
+};
+
+TEST(XmlDocumentParse, BuildsTheTreeWithTheTextRule) {
+  const Case cases[] = {
+      {L"", L""},
+      {L"<?xml version=\"1.0\" encoding=\"utf-8\"?><rss><channel><title>A</title></channel></rss>",
+       L"(?xml[version=1.0,encoding=utf-8] rss(channel(title{A})))"},
+      {L"<a>x</A>", L"(a{x})"},
+      {L"<RSS></rss>", L"(RSS)"},
+      {L"<a><b/></a>", L"(a(b))"},
+      {L"<a>1<b>2</b>3</a>", L"(a{1}(b{2}))"},
+      // Overwritten at each later child; the tail only when nothing else is left.
+      {L"<a> <b>1</b> mid <c>2</c> </a>", L"(a{mid}(b{1} c{2}))"},
+      {L"<a><b>1</b> tail </a>", L"(a{tail}(b{1}))"},
+      // A self-closing element takes the text pending before it.
+      {L"<a>lead<b/>rest</a>", L"(a{rest}(b{lead}))"},
+      {L"<a>  <![CDATA[<p>&amp;</p>]]>  </a>", L"(a{<p>&amp;</p>})"},
+      {L"<a>x<!-- <b>note</b> -->y</a>", L"(a{xy})"},
+      {L"<a>x<![CDATA[]]>y</a>", L"(a{xy})"},
+      {L"<title>a > b = \"c\" / d? 'e'</title>", L"(title{a > b = \"c\" / d? 'e'})"},
+      {L"<a>\x3000\xA0x y\t\r\n</a>", L"(a{x y})"},
+      {L"\xFEFF<a>\xFEFFx</a>", L"{\xFEFF}(a{\xFEFFx})"},  // text before the element belongs to the document node
+      {L"<a/>tail", L"(a)"},
+      {L"<a><!ELEMENT x><?pi data><b/></a>", L"(a(!ELEMENT[x=] ?pi[data=] b))"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseToDump(c.input), c.expected) << c.input;
+}
+
+TEST(XmlDocumentParse, ReadsAttributesInOrder) {
+  const Case cases[] = {
+      {L"<a x=\"1\" y='two words' z=bare flag q=\"a'b\">t</a>", L"(a[x=1,y=two words,z=bare,flag=,q=a'b]{t})"},
+      {L"<a x=\"p<q>=r/\"></a>", L"(a[x=p<q>=r/])"},
+      {L"<a\n\tx=\"1\"\r\n/>", L"(a[x=1])"},
+      {L"<a><b x='1'/></a>", L"(a(b[x=1]))"},
+      {L"<a><br clear/></a>", L"(a(br[clear=]))"},
+      {L"<a flag></a>", L"(a[flag=])"},
+      {L"<a <!-- c -->x=\"1\"></a>", L"(a[x=1])"},
+      {L"<a x=\"\"></a>", L"(a[x=])"},
+      // Attributes on an end tag replace those of the element.
+      {L"<a x=\"1\">t</a y=\"2\">", L"(a[y=2]{t})"},
+      {L"<a x=1=2></a>", L"(a[1=2])"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseToDump(c.input), c.expected) << c.input;
+}
+
+TEST(XmlDocumentParse, ReportsEachErrorWhereTheScanStopped) {
+  const Case cases[] = {
+      {L"<a>x</b>", L"[1:8] End tag match error\n"},
+      {L"</a>", L"[1:4] End tag match error\n"},
+      {L"<a>x<!-- note </a>", L"[1:9] End tag match error\n"},
+      {L"<a><![CDATA[x</a>", L"[1:13] End tag match error\n"},
+      {L"<a?>", L"[1:3] End tag match error\n"},
+      {L"<a></a><b></b>", L"[1:10] Root tag duplicate error\n"},
+      {L"<!DOCTYPE x><a></a>", L"[1:15] Root tag duplicate error\n"},
+      {L"<a/><b/>", L"[1:7] Root tag duplicate error\n"},
+      {L"<a/><?pi?>", L"[1:9] Root tag duplicate error\n"},
+      {L"<a>", L"[1:4] Tag match error\n"},
+      {L"<a x=\"1", L"[1:8] Tag match error\n"},
+      {L"<>", L"[1:2] Blank tag error\n"},
+      {L"<a>\n<>", L"[2:2] Blank tag error\n"},
+      {L"< a>", L"[1:2] Invalid charater error\n"},
+      {L"<\na>", L"[1:2] Invalid charater error\n"},
+      {L"<a =1>", L"[1:4] Invalid charater error\n"},
+      {L"<a b =\"1\">", L"[1:6] Invalid charater error\n"},
+      {L"<a b= \"1\">", L"[1:7] Invalid charater error\n"},
+      {L"<a \"x\">", L"[1:4] Invalid charater error\n"},
+      {L"<a b=\"x\"y\">", L"[1:11] Invalid charater error\n"},
+      {L"<a b=\"x\"y\" c>", L"[1:11] Invalid charater error\n"},
+      {L"<a <b>", L"[1:4] Start tag match error\n"},
+      {L"</>", L"[1:2] Start tag match error\n"},
+      // Lines and columns run through comments and CDATA like everywhere else.
+      {L"<a><!--\n\n--><![CDATA[\nx]]>\n</b>", L"[5:4] End tag match error\n"},
+      {L"<a>\r\n  <b>\xD55C\xAE00</c>", L"[2:11] End tag match error\n"},
+  };
+  for (const Case& c : cases) {
+    XmlDocument doc;
+    EXPECT_EQ(doc.Parse(c.input), -1) << c.input;
+    EXPECT_EQ(doc.error, c.expected) << c.input;
+  }
+}
+
+TEST(XmlDocumentParse, KeepsPartialTreeAfterFailureAndResetsOnNextParse) {
+  XmlDocument doc;
+  ASSERT_EQ(doc.Parse(L"<a><b>x</b><c>"), -1);
+  EXPECT_EQ(Dump(doc.root), L"(a(b{x} c))");
+  ASSERT_EQ(doc.Parse(L"<z/>"), 0);
+  EXPECT_EQ(doc.error, L"");
+  EXPECT_EQ(Dump(doc.root), L"(z)");
+}
+
+TEST(XmlDocumentFind, SearchesDepthFirstIgnoringAsciiCase) {
+  XmlDocument doc;
+  ASSERT_EQ(doc.Parse(L"<R><a><X id='1'><x id='2'/></X></a><x id='3'/><\xC9/><b><y/></b></R>"), 0);
+  const XmlNode* r = doc.Find(L"r", nullptr, false);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(doc.Find(L"x", nullptr, false), nullptr);
+  EXPECT_EQ(doc.Find(L"x", nullptr, true)->attributes[0].second, L"1");
+  EXPECT_EQ(doc.Find(L"x", r, false)->attributes[0].second, L"3");
+  const XmlNode* a = doc.Find(L"A", r, false);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(doc.Find(L"x", a->children.front(), true)->attributes[0].second, L"2");
+  EXPECT_EQ(doc.Find(L"y", a, true), nullptr);  // below `from` only, never its siblings
+  EXPECT_EQ(doc.Find(L"y", nullptr, true)->parent->name, L"b");
+  EXPECT_EQ(doc.Find(L"\xE9", nullptr, true), nullptr);  // only A-Z fold
+  EXPECT_NE(doc.Find(L"\xC9", nullptr, true), nullptr);
+  EXPECT_EQ(doc.Find(L"missing", nullptr, true), nullptr);
+}
+
+TEST(XmlDocumentDeep, MillionLevelsParseSearchAndFreeWithoutRecursion) {
+  const size_t depth = 1000000;
+  std::wstring text;
+  text.reserve(depth * 7 + 16);
+  for (size_t i = 0; i < depth; ++i) text += L"<a>";
+  text += L"<b>deep</b>";
+  for (size_t i = 0; i < depth; ++i) text += L"</a>";
+  {
+    XmlDocument doc;
+    ASSERT_EQ(doc.Parse(text.c_str()), 0) << doc.error;
+    const XmlNode* b = doc.Find(L"B", nullptr, true);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->text, L"deep");
+    EXPECT_EQ(doc.Find(L"c", nullptr, true), nullptr);
+  }
+  text.resize(depth * 3);  // never closed
+  XmlDocument doc;
+  EXPECT_EQ(doc.Parse(text.c_str()), -1);
+  EXPECT_EQ(doc.error, L"[1:" + std::to_wstring(depth * 3 + 1) + L"] Tag match error\n");
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+// Allocation failure in the middle of a parse: every allocation the parser makes is made
+// to fail once, in turn. Each time Parse must report the memory message, leak nothing
+// (LeakSanitizer checks at exit) and leave the document usable.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <regex>
+#include <string>
+
+#include "doc/XmlDocument.h"
+
+namespace {
+// Allocations left before the injected failure; negative: never fail.
+thread_local long allocationsBeforeFailure = -1;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (allocationsBeforeFailure == 0) {
+    allocationsBeforeFailure = -1;
+    throw std::bad_alloc();
+  }
+  if (allocationsBeforeFailure > 0) --allocationsBeforeFailure;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+TEST(XmlDocumentMemory, EveryAllocationFailureIsReportedAndRecovered) {
+  const wchar_t* feed =
+      L"<?xml version=\"1.0\"?>\n<rss><channel><title>T &amp; U</title>\n"
+      L"<item a=\"1\" b='2'><title>x<!-- c -->y</title><link>http://a.example/</link><br/></item>"
+      L"<item><title><![CDATA[<b>z</b>]]></title></item></channel></rss>";
+  const std::wregex memoryMessage(L"\\[[1-3]:[0-9]+\\] CMemoryException error\n");
+  XmlDocument doc;
+  long failures = 0;
+  for (long n = 0;; ++n) {
+    allocationsBeforeFailure = n;
+    const int result = doc.Parse(feed);
+    const bool injected = allocationsBeforeFailure < 0;
+    allocationsBeforeFailure = -1;
+    if (!injected) {
+      ASSERT_EQ(result, 0) << doc.error;
+      break;
+    }
+    ++failures;
+    EXPECT_EQ(result, -1) << n;
+    EXPECT_TRUE(std::regex_match(doc.error, memoryMessage)) << n << ": " << testing::PrintToString(doc.error);
+  }
+  EXPECT_GT(failures, 10);
+  EXPECT_EQ(doc.Find(L"link", nullptr, true)->text, L"http://a.example/");
+}
+
+TEST(XmlDocumentMemory, FailureAtTheFirstAllocationIsAtTheStart) {
+  XmlDocument doc;
+  allocationsBeforeFailure = 0;
+  EXPECT_EQ(doc.Parse(L"<a>x</a>"), -1);
+  allocationsBeforeFailure = -1;
+  EXPECT_EQ(doc.error, L"[1:1] CMemoryException error\n");
+}
+
+}  // namespace
