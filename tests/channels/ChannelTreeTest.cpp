@@ -81,6 +81,14 @@ class ChannelTreeTest : public ::testing::Test {
   int ids_ = 0;
 };
 
+// Puts the cursor back where the test wants it if something moved it (a moving cursor
+// restarts the tooltip's delay, so it is not touched otherwise).
+void KeepCursorAt(POINT screen) {
+  POINT now{};
+  ::GetCursorPos(&now);
+  if (now.x != screen.x || now.y != screen.y) ::SetCursorPos(screen.x, screen.y);
+}
+
 }  // namespace
 
 TEST_F(ChannelTreeTest, ChannelsByTitleNewerRunsFirstAndDocumentOrderWithinARun) {
@@ -510,13 +518,27 @@ TEST_F(ChannelTreeTest, TheTooltipShowsTheTipCutTo79Characters) {
   ASSERT_TRUE(tree.AddItem(item, true));
   ASSERT_NE(tree.ToolTip(), nullptr);
 
-  // Hover the label: the tooltip comes up with the first 79 characters of the tip.
+  // Hover the label: the tooltip comes up with the first 79 characters of the tip. The
+  // cursor and the top of the window stack are shared with tests running beside this one:
+  // keep both ours while waiting.
+  ::SetWindowPos(frame.Hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  POINT before{};
+  ::GetCursorPos(&before);
+  struct PutBack {
+    POINT at;
+    ~PutBack() { ::SetCursorPos(at.x, at.y); }
+  } putBack{before};
   POINT point = LabelPoint(Tree(), item->treeHandle);
   POINT screen = point;
   ::ClientToScreen(Tree(), &screen);
   ::SetCursorPos(screen.x, screen.y);
   ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
-  ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(tree.ToolTip()) != FALSE; }, 4000));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        KeepCursorAt(screen);
+        return ::IsWindowVisible(tree.ToolTip()) != FALSE;
+      },
+      4000));
   wchar_t shown[256] = {};
   ::SendMessageW(tree.ToolTip(), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(shown));
   EXPECT_EQ(std::wstring(shown), (L"[News]" + tip).substr(0, 79));
@@ -527,9 +549,12 @@ TEST_F(ChannelTreeTest, TheTooltipShowsTheTipCutTo79Characters) {
   ::ClientToScreen(Tree(), &screen);
   ::SetCursorPos(screen.x, screen.y);
   ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(off.x, off.y));
-  EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(tree.ToolTip()); }, 4000));
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof(tool);
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        KeepCursorAt(screen);
+        return !::IsWindowVisible(tree.ToolTip());
+      },
+      4000));
   EXPECT_EQ(::SendMessageW(tree.ToolTip(), TTM_GETTOOLCOUNT, 0, 0), 0);
 }
 
