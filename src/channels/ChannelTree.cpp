@@ -493,9 +493,16 @@ LRESULT ChannelTree::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       DefaultMessage(msg, wParam, lParam);
       AfterScroll();
       return 0;
-    case WM_LBUTTONDOWN:
-      if (OnLButtonDown(PointOf(lParam))) return 0;
-      break;
+    case WM_LBUTTONDOWN: {
+      const POINT pt = PointOf(lParam);
+      if (OnLButtonDown(pt)) return 0;
+      LRESULT result = DefaultMessage(msg, wParam, lParam);
+      // A click on empty space leaves nothing selected, also when the control, taking the
+      // focus, selects an entry of its own accord (Wine's tree view does).
+      const HitResult hit = HitTest(pt);
+      if (!(hit.handle && (hit.flags & TVHT_ONITEM)) && Control(TVM_GETNEXTITEM, TVGN_CARET, 0)) Select(nullptr);
+      return result;
+    }
     case WM_LBUTTONUP:
       OnLButtonUp();
       break;

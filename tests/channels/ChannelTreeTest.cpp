@@ -364,9 +364,11 @@ TEST_F(ChannelTreeTest, ASingleClickTogglesAChannelAndStoresItsExpansion) {
   EXPECT_EQ(Config().GetInt(section, L"EXPAND", -1), 0);
   Click(Tree(), LabelPoint(Tree(), channel->treeHandle));
 
-  // A leaf is selected by the control's own handling; empty space clears the selection.
+  // A leaf is selected by the control's own handling; empty space clears the selection,
+  // also when the click gives the tree the focus.
   Click(Tree(), LabelPoint(Tree(), item->treeHandle));
   EXPECT_EQ(tree.SelectedItem(), item);
+  ::SetFocus(frame.Hwnd());
   Click(Tree(), POINT{20, win::ClientRect(Tree()).bottom - 10});
   EXPECT_EQ(Selected(Tree()), nullptr);
   EXPECT_EQ(tree.SelectedItem(), nullptr);
@@ -520,42 +522,42 @@ TEST_F(ChannelTreeTest, TheTooltipShowsTheTipCutTo79Characters) {
 
   // Hover the label: the tooltip comes up with the first 79 characters of the tip. The
   // cursor and the top of the window stack are shared with tests running beside this one:
-  // keep both ours while waiting.
-  ::SetWindowPos(frame.Hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  POINT before{};
-  ::GetCursorPos(&before);
-  struct PutBack {
-    POINT at;
-    ~PutBack() { ::SetCursorPos(at.x, at.y); }
-  } putBack{before};
+  // away from where their windows are, and on top, the hover stays ours.
+  ::SetWindowPos(frame.Hwnd(), HWND_TOPMOST, 760, 560, 0, 0, SWP_NOSIZE);
+  PumpFor(30);
   POINT point = LabelPoint(Tree(), item->treeHandle);
   POINT screen = point;
   ::ClientToScreen(Tree(), &screen);
-  ::SetCursorPos(screen.x, screen.y);
-  ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
+  // Hovering; now and then the hand leaves the label and comes back, which starts the
+  // delay again should a test beside this one have taken the hover away for a moment.
+  const POINT aside{win::ClientRect(Tree()).right - 5, point.y};
+  DWORD lastMove = 0;
   ASSERT_TRUE(PumpUntil(
       [&] {
         KeepCursorAt(screen);
+        if (::GetTickCount() - lastMove > 1500) {
+          ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(aside.x, aside.y));
+          ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
+          lastMove = ::GetTickCount();
+        }
         return ::IsWindowVisible(tree.ToolTip()) != FALSE;
       },
-      4000));
+      8000));
   wchar_t shown[256] = {};
   ::SendMessageW(tree.ToolTip(), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(shown));
   EXPECT_EQ(std::wstring(shown), (L"[News]" + tip).substr(0, 79));
 
   // Off the label (right of it) there is no tool, and the tooltip goes away.
-  POINT off{win::ClientRect(Tree()).right - 5, point.y};
-  screen = off;
+  screen = aside;
   ::ClientToScreen(Tree(), &screen);
   ::SetCursorPos(screen.x, screen.y);
-  ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(off.x, off.y));
+  ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(aside.x, aside.y));
   EXPECT_TRUE(PumpUntil(
       [&] {
         KeepCursorAt(screen);
-        return !::IsWindowVisible(tree.ToolTip());
+        return !::IsWindowVisible(tree.ToolTip()) && ::SendMessageW(tree.ToolTip(), TTM_GETTOOLCOUNT, 0, 0) == 0;
       },
       4000));
-  EXPECT_EQ(::SendMessageW(tree.ToolTip(), TTM_GETTOOLCOUNT, 0, 0), 0);
 }
 
 TEST_F(ChannelTreeTest, ScrollingClearsTheSelection) {
