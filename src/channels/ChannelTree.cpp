@@ -347,6 +347,7 @@ void ChannelTree::LoadImages(UINT bitmapId) {
   labelLeft_.clear();  // the labels move with the image width
   if (Hwnd()) Control(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(list.Get()));
   images_ = std::move(list);  // the old list goes once the control has let go of it
+  FitLabels();
 }
 
 // --- labels ------------------------------------------------------------------------------
@@ -472,6 +473,12 @@ HTREEITEM ChannelTree::FirstVisible() const {
 LRESULT ChannelTree::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   UpdateToolTip(msg, wParam, lParam);
   switch (msg) {
+    case WM_DESTROY:
+      // The tooltip is owned by the frame (a popup's owner is a top-level window), so it
+      // would outlive the tree.
+      if (toolTip_) ::DestroyWindow(std::exchange(toolTip_, nullptr));
+      toolItem_ = nullptr;
+      break;
     case WM_SIZE: {
       LRESULT result = DefaultMessage(msg, wParam, lParam);
       if (wParam != SIZE_MINIMIZED) FitLabels();
@@ -486,9 +493,16 @@ LRESULT ChannelTree::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       DefaultMessage(msg, wParam, lParam);
       AfterScroll();
       return 0;
-    case WM_LBUTTONDOWN:
-      if (OnLButtonDown(PointOf(lParam))) return 0;
-      break;
+    case WM_LBUTTONDOWN: {
+      const POINT pt = PointOf(lParam);
+      if (OnLButtonDown(pt)) return 0;
+      LRESULT result = DefaultMessage(msg, wParam, lParam);
+      // A click on empty space leaves nothing selected, also when the control, taking the
+      // focus, selects an entry of its own accord (Wine's tree view does).
+      const HitResult hit = HitTest(pt);
+      if (!(hit.handle && (hit.flags & TVHT_ONITEM)) && Control(TVM_GETNEXTITEM, TVGN_CARET, 0)) Select(nullptr);
+      return result;
+    }
     case WM_LBUTTONUP:
       OnLButtonUp();
       break;
@@ -620,7 +634,7 @@ void ChannelTree::AfterScroll() {
 void ChannelTree::OnContextMenu(LPARAM lParam) {
   POINT screen = PointOf(lParam);
   HTREEITEM hit = nullptr;
-  if (lParam == -1) {
+  if (screen.x == -1 && screen.y == -1) {
     // From the keyboard: the menu of the selected entry, below its label.
     hit = reinterpret_cast<HTREEITEM>(Control(TVM_GETNEXTITEM, TVGN_CARET, 0));
     RECT label;

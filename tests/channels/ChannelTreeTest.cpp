@@ -81,6 +81,14 @@ class ChannelTreeTest : public ::testing::Test {
   int ids_ = 0;
 };
 
+// Puts the cursor back where the test wants it if something moved it (a moving cursor
+// restarts the tooltip's delay, so it is not touched otherwise).
+void KeepCursorAt(POINT screen) {
+  POINT now{};
+  ::GetCursorPos(&now);
+  if (now.x != screen.x || now.y != screen.y) ::SetCursorPos(screen.x, screen.y);
+}
+
 }  // namespace
 
 TEST_F(ChannelTreeTest, ChannelsByTitleNewerRunsFirstAndDocumentOrderWithinARun) {
@@ -314,15 +322,19 @@ TEST_F(ChannelTreeTest, RemovingAChannelDestroysItsItemsChildrenFirst) {
 }
 
 TEST_F(ChannelTreeTest, DestroyingTheTreeDestroysItsRecords) {
+  HWND toolTip = nullptr;
   {
     RecordingTree other;
     ASSERT_TRUE(other.Create(frame.Hwnd(), kTreeStyle, RECT{0, 0, 100, 100}, 2));
     auto* channel = new ProbeItem(L"http://c/1", nullptr, &log);
     ASSERT_TRUE(other.AddItem(channel, true));
     ASSERT_TRUE(other.AddItem(new ProbeItem(L"http://i/1", channel, &log), true));
+    toolTip = other.ToolTip();
+    ASSERT_TRUE(::IsWindow(toolTip));
     log.clear();
   }
   EXPECT_EQ(log, (std::vector<std::wstring>{L"destroyed http://c/1", L"destroyed http://i/1"}));
+  EXPECT_FALSE(::IsWindow(toolTip));  // it does not outlive its tree
 }
 
 TEST_F(ChannelTreeTest, ASingleClickTogglesAChannelAndStoresItsExpansion) {
@@ -352,9 +364,11 @@ TEST_F(ChannelTreeTest, ASingleClickTogglesAChannelAndStoresItsExpansion) {
   EXPECT_EQ(Config().GetInt(section, L"EXPAND", -1), 0);
   Click(Tree(), LabelPoint(Tree(), channel->treeHandle));
 
-  // A leaf is selected by the control's own handling; empty space clears the selection.
+  // A leaf is selected by the control's own handling; empty space clears the selection,
+  // also when the click gives the tree the focus.
   Click(Tree(), LabelPoint(Tree(), item->treeHandle));
   EXPECT_EQ(tree.SelectedItem(), item);
+  ::SetFocus(frame.Hwnd());
   Click(Tree(), POINT{20, win::ClientRect(Tree()).bottom - 10});
   EXPECT_EQ(Selected(Tree()), nullptr);
   EXPECT_EQ(tree.SelectedItem(), nullptr);
@@ -412,6 +426,14 @@ TEST_F(ChannelTreeTest, ContextMenusOfItemsChannelsAndEmptySpace) {
       }
     }
     EXPECT_EQ(tree.SelectedItem(), channel);
+  }
+  {
+    // From the keyboard (Shift+F10): the selected entry's menu.
+    MenuProbe probe;
+    ::SendMessageW(Tree(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item->treeHandle));
+    ::SendMessageW(Tree(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Tree()), MAKELPARAM(-1, -1));
+    ASSERT_EQ(probe.Menus().size(), 1u);
+    EXPECT_EQ(probe.Menus()[0][0].text, longTitle);
   }
   {
     // The chosen command goes to the tree's parent, the frame.
@@ -498,27 +520,44 @@ TEST_F(ChannelTreeTest, TheTooltipShowsTheTipCutTo79Characters) {
   ASSERT_TRUE(tree.AddItem(item, true));
   ASSERT_NE(tree.ToolTip(), nullptr);
 
-  // Hover the label: the tooltip comes up with the first 79 characters of the tip.
+  // Hover the label: the tooltip comes up with the first 79 characters of the tip. The
+  // cursor and the top of the window stack are shared with tests running beside this one:
+  // away from where their windows are, and on top, the hover stays ours.
+  ::SetWindowPos(frame.Hwnd(), HWND_TOPMOST, 760, 560, 0, 0, SWP_NOSIZE);
+  PumpFor(30);
   POINT point = LabelPoint(Tree(), item->treeHandle);
   POINT screen = point;
   ::ClientToScreen(Tree(), &screen);
-  ::SetCursorPos(screen.x, screen.y);
-  ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
-  ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(tree.ToolTip()) != FALSE; }, 4000));
+  // Hovering; now and then the hand leaves the label and comes back, which starts the
+  // delay again should a test beside this one have taken the hover away for a moment.
+  const POINT aside{win::ClientRect(Tree()).right - 5, point.y};
+  DWORD lastMove = 0;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        KeepCursorAt(screen);
+        if (::GetTickCount() - lastMove > 1500) {
+          ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(aside.x, aside.y));
+          ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
+          lastMove = ::GetTickCount();
+        }
+        return ::IsWindowVisible(tree.ToolTip()) != FALSE;
+      },
+      8000));
   wchar_t shown[256] = {};
   ::SendMessageW(tree.ToolTip(), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(shown));
   EXPECT_EQ(std::wstring(shown), (L"[News]" + tip).substr(0, 79));
 
   // Off the label (right of it) there is no tool, and the tooltip goes away.
-  POINT off{win::ClientRect(Tree()).right - 5, point.y};
-  screen = off;
+  screen = aside;
   ::ClientToScreen(Tree(), &screen);
   ::SetCursorPos(screen.x, screen.y);
-  ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(off.x, off.y));
-  EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(tree.ToolTip()); }, 4000));
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof(tool);
-  EXPECT_EQ(::SendMessageW(tree.ToolTip(), TTM_GETTOOLCOUNT, 0, 0), 0);
+  ::PostMessageW(Tree(), WM_MOUSEMOVE, 0, MAKELPARAM(aside.x, aside.y));
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        KeepCursorAt(screen);
+        return !::IsWindowVisible(tree.ToolTip()) && ::SendMessageW(tree.ToolTip(), TTM_GETTOOLCOUNT, 0, 0) == 0;
+      },
+      4000));
 }
 
 TEST_F(ChannelTreeTest, ScrollingClearsTheSelection) {

@@ -130,9 +130,6 @@ std::wstring ExpectedLabel(HWND tree, const CTreeItem& item, bool bold) {
 
 namespace {
 void PostMouse(HWND window, UINT msg, WPARAM keys, POINT client) {
-  POINT screen = client;
-  ::ClientToScreen(window, &screen);
-  ::SetCursorPos(screen.x, screen.y);
   ::PostMessageW(window, msg, keys, MAKELPARAM(client.x, client.y));
 }
 }  // namespace

@@ -60,7 +60,8 @@ HTREEITEM FirstVisible(HWND tree);
 // font (bold or not), as the control's own fit would be done without any shortcut.
 std::wstring ExpectedLabel(HWND tree, const CTreeItem& item, bool bold);
 
-// Mouse input as the control gets it from the system, posted and then dispatched.
+// Mouse input as the control gets it from the system, posted and then dispatched (the
+// cursor itself is left alone: it is shared with tests running beside this one).
 void Click(HWND window, POINT client);
 void RightClick(HWND window, POINT client);
 void DoubleClick(HWND window, POINT client);
