@@ -8,14 +8,14 @@ namespace {
 
 // Compact picture of a subtree: name[attr=value,...]{text}(children...).
 std::wstring Dump(const XmlNode* node) {
-  std::wstring out = node->name;
+  std::wstring out(node->name);
   if (!node->attributes.empty()) {
     out += L'[';
     for (size_t i = 0; i < node->attributes.size(); ++i)
-      out += (i ? L"," : L"") + node->attributes[i].first + L'=' + node->attributes[i].second;
+      out.append(i ? L"," : L"").append(node->attributes[i].first).append(L"=").append(node->attributes[i].second);
     out += L']';
   }
-  if (!node->text.empty()) out += L'{' + node->text + L'}';
+  if (!node->text.empty()) out.append(L"{").append(node->text).append(L"}");
   if (!node->children.empty()) {
     out += L'(';
     for (const XmlNode* child : node->children) {
