@@ -50,25 +50,57 @@ constexpr size_t kOwnBlockAbove = kMaxBlock / 4;
 
 constexpr size_t RoundUp(size_t n) { return (n + kAlign - 1) & ~(kAlign - 1); }
 
+// memcpy for the short strings that make up most of a tree (names, attribute values,
+// words), without a library call: two overlapping moves cover any length in a range.
+inline void CopyBytes(char* to, const char* from, size_t n) {
+  if (n > 32) {
+    std::memcpy(to, from, n);
+  } else if (n >= 16) {
+    uint64_t a[2], b[2];
+    std::memcpy(a, from, 16);
+    std::memcpy(b, from + n - 16, 16);
+    std::memcpy(to, a, 16);
+    std::memcpy(to + n - 16, b, 16);
+  } else if (n >= 8) {
+    uint64_t a, b;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + n - 8, 8);
+    std::memcpy(to, &a, 8);
+    std::memcpy(to + n - 8, &b, 8);
+  } else if (n >= 4) {
+    uint32_t a, b;
+    std::memcpy(&a, from, 4);
+    std::memcpy(&b, from + n - 4, 4);
+    std::memcpy(to, &a, 4);
+    std::memcpy(to + n - 4, &b, 4);
+  } else {
+    for (size_t i = 0; i < n; ++i) to[i] = from[i];
+  }
+}
+
 inline bool IsQuote(wchar_t c) { return c == L'"' || c == L'\''; }
 
 // The white space that separates things inside a tag.
 inline bool IsTagSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r'; }
 
-// Characters that end a run of ordinary characters inside a tag, and the terminating NUL.
-constexpr bool kStopsRun[64] = {
-    true,  false, false, false, false, false, false, false, false, true,  true,  false, false, true,  false, false,
-    false, false, false, false, false, false, false, false, false, false, false, false, false, false, false, false,
-    true,  false, true,  false, false, false, false, true,  false, false, false, false, false, false, false, true,
-    false, false, false, false, false, false, false, false, false, false, false, false, true,  true,  true,  true,
-};
+// Characters that end a run of ordinary characters inside a tag, as bits by code: the
+// terminating NUL, tab, line feed, carriage return, space, '"', '\'', '/', '<', '=', '>'
+// and '?'.
+constexpr uint64_t Bit(unsigned c) { return uint64_t(1) << c; }
+constexpr uint64_t kStopsRun = Bit(0) | Bit('\t') | Bit('\n') | Bit('\r') | Bit(' ') | Bit('"') | Bit('\'') |
+                               Bit('/') | Bit('<') | Bit('=') | Bit('>') | Bit('?');
+// What may need a look inside a quoted value: either quote, '<', "/>" or "?>", the NUL.
+constexpr uint64_t kStopsValue = Bit(0) | Bit('"') | Bit('\'') | Bit('/') | Bit('<') | Bit('?');
+
+inline bool In(uint64_t set, wchar_t c) {
+  const auto u = static_cast<unsigned>(c);
+  return u < 64 && ((set >> u) & 1) != 0;
+}
 
 // The end of a run of ordinary characters (a name, or a piece of an attribute value).
 inline const wchar_t* SkipRun(const wchar_t* p) {
-  for (;; ++p) {
-    const unsigned c = static_cast<unsigned>(*p);
-    if (c < 64 && kStopsRun[c]) return p;
-  }
+  while (!In(kStopsRun, *p)) ++p;
+  return p;
 }
 
 inline wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + (L'a' - L'A')) : c; }
@@ -106,7 +138,8 @@ const wchar_t* FindText(const wchar_t* from, const wchar_t* end, std::wstring_vi
 
 inline bool IsSpace(wchar_t c) {
   if (c < 0x80) return c == L' ' || (c >= 0x09 && c <= 0x0D);
-  return (c == 0x85 || c == 0xA0 || c >= 0x1680) && IsWideSpace(c);
+  // Only these can be white space; letters such as Hangul are turned away at once.
+  return (c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x3000)) && IsWideSpace(c);
 }
 
 }  // namespace
@@ -176,7 +209,7 @@ class XmlScanner {
   std::wstring_view Store(const wchar_t* begin, size_t length) {
     if (length == 0) return {};
     auto* copy = static_cast<wchar_t*>(doc_.Allocate(length * sizeof(wchar_t)));
-    std::memcpy(copy, begin, length * sizeof(wchar_t));
+    CopyBytes(reinterpret_cast<char*>(copy), reinterpret_cast<const char*>(begin), length * sizeof(wchar_t));
     return {copy, length};
   }
   std::wstring_view Store(std::wstring_view s) { return Store(s.data(), s.size()); }
@@ -198,7 +231,8 @@ class XmlScanner {
   }
 
   XmlNode* NewNode(XmlNode* parent) {
-    XmlNode* node = ::new (doc_.Allocate(sizeof(XmlNode))) XmlNode();
+    // Default-initialised: the members' own initialisers, without zeroing the whole node first.
+    XmlNode* node = ::new (doc_.Allocate(sizeof(XmlNode))) XmlNode;
     node->parent = parent;
     if (parent) parent->children.Append(node);
     return node;
@@ -459,6 +493,7 @@ XmlScanner::Fast XmlScanner::TakeStartTag(const wchar_t*& p, ScanError& error) {
     span.value = span.nameEnd + 2;
     for (q = span.value;; ++q) {
       const wchar_t c = *q;
+      if (!In(kStopsValue, c)) continue;
       if (c == quote) break;
       if (c == L'<' || c == L'\0' || ((c == L'/' || c == L'?') && q[1] == L'>')) return Fast::Unhandled;
     }
