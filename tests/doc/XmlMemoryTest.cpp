@@ -6,7 +6,8 @@
 #include <cstdlib>
 #include <new>
 #include <regex>
-#include <set>
+#include <algorithm>
+#include <vector>
 #include <string>
 
 #include "doc/XmlDocument.h"
@@ -46,7 +47,7 @@ TEST(XmlDocumentMemory, EveryAllocationFailureIsReportedAndRecovered) {
 
   const std::wregex memoryMessage(L"\\[[1-3]:[0-9]+\\] CMemoryException error\n");
   XmlDocument doc;
-  std::set<std::wstring> messages;
+  std::vector<std::wstring> messages;  // distinct
   for (long n = 0;; ++n) {
     allocationsBeforeFailure = n;
     const int result = doc.Parse(feed.c_str());
@@ -58,7 +59,7 @@ TEST(XmlDocumentMemory, EveryAllocationFailureIsReportedAndRecovered) {
     }
     EXPECT_EQ(result, -1) << n;
     EXPECT_TRUE(std::regex_match(doc.error, memoryMessage)) << n << ": " << testing::PrintToString(doc.error);
-    messages.insert(doc.error);
+    if (std::find(messages.begin(), messages.end(), doc.error) == messages.end()) messages.push_back(doc.error);
   }
   // Failures struck at several places in the long last line, not only before the scan.
   size_t inTheScan = 0;
