@@ -1,11 +1,24 @@
 // Parsing speed of XmlDocument beside pugixml, expat and tinyxml2 on the same documents:
 // RSS feeds of about 10 KB, 100 KB and 1 MB and a 5 MB synthetic record file, generated
-// here deterministically. Throughput is the document's UTF-8 size over the time of one
-// parse call, which builds the parser's tree; for every parser the tree is freed outside
-// the timed part. XmlDocument reads UTF-16 text, as the program calls it; its "+utf8" row
-// adds the conversion from UTF-8. (The CPU column of the output covers the whole iteration,
-// freeing included.) Run: make bench, or cmake --preset bench && cmake --build --preset
-// bench && build/bench/bench/DocBench.
+// here deterministically. Throughput is the document's UTF-8 size over the timed part.
+//
+// What is timed, the same way for every parser:
+// - "<parser>/<doc>": one parse call, which builds the parser's tree. The document object
+//   is made before and destroyed (the tree freed) after the timed part.
+// - "<parser>+free/<doc>": the whole life of one document: made, parsed, destroyed.
+// XmlDocument reads UTF-16 text, as the program calls it; its "+utf8" row adds the
+// conversion from UTF-8. expat builds a plain tree of its own through its callbacks.
+//
+// Memory: by default the C library is told to keep what is freed (no trimming, no mapping
+// of its own for large blocks), so from the second iteration on every parser builds its
+// tree in memory the process already has. Otherwise each parse of a large document pays
+// the kernel for thousands of fresh pages, which on a shared virtual machine costs from
+// under 1 to over 10 microseconds a page depending on the minute, and the table measures
+// that. --fresh-memory keeps the C library's defaults.
+//
+// Run: make bench, or cmake --preset bench && cmake --build --preset bench && build/bench/bench/DocBench
+// (the table of the docs: --benchmark_min_time=0.5 --benchmark_repetitions=5
+// --benchmark_report_aggregates_only=true).
 #include <benchmark/benchmark.h>
 #include <expat.h>
 #include <tinyxml2.h>
@@ -13,13 +26,19 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <pugixml.hpp>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "doc/XmlDocument.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -145,49 +164,53 @@ std::vector<Document>& Documents() {
   return docs;
 }
 
-void Pellora(benchmark::State& state, const Document* doc) {
+// Times one parse (withFree false) or the whole life of one document (true). `parse` gets
+// the document object and returns false on failure.
+template <typename Doc, typename Parse>
+void Measure(benchmark::State& state, const Document* doc, bool withFree, Parse parse) {
   for (auto _ : state) {
-    XmlDocument xml;
+    std::optional<Doc> xml;
+    if (!withFree) xml.emplace();
     const auto start = Clock::now();
-    if (xml.Parse(doc->utf16.c_str()) != 0) state.SkipWithError("parse failed");
-    benchmark::DoNotOptimize(xml.root);
+    if (withFree) xml.emplace();
+    if (!parse(*xml)) state.SkipWithError("parse failed");
+    if (withFree) xml.reset();
     state.SetIterationTime(Seconds(start));
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(doc->utf8.size()));
 }
 
-void PelloraFromUtf8(benchmark::State& state, const Document* doc) {
-  for (auto _ : state) {
-    XmlDocument xml;
-    const auto start = Clock::now();
+void Pellora(benchmark::State& state, const Document* doc, bool withFree) {
+  Measure<XmlDocument>(state, doc, withFree, [doc](XmlDocument& xml) {
+    const bool ok = xml.Parse(doc->utf16.c_str()) == 0;
+    benchmark::DoNotOptimize(xml.root);
+    return ok;
+  });
+}
+
+void PelloraFromUtf8(benchmark::State& state, const Document* doc, bool withFree) {
+  Measure<XmlDocument>(state, doc, withFree, [doc](XmlDocument& xml) {
     const std::wstring text = ToUtf16(doc->utf8);
-    if (xml.Parse(text.c_str()) != 0) state.SkipWithError("parse failed");
+    const bool ok = xml.Parse(text.c_str()) == 0;
     benchmark::DoNotOptimize(xml.root);
-    state.SetIterationTime(Seconds(start));
-  }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(doc->utf8.size()));
+    return ok;
+  });
 }
 
-void Pugixml(benchmark::State& state, const Document* doc) {
-  for (auto _ : state) {
-    pugi::xml_document xml;
-    const auto start = Clock::now();
-    if (!xml.load_buffer(doc->utf8.data(), doc->utf8.size())) state.SkipWithError("parse failed");
+void Pugixml(benchmark::State& state, const Document* doc, bool withFree) {
+  Measure<pugi::xml_document>(state, doc, withFree, [doc](pugi::xml_document& xml) {
+    const bool ok = bool(xml.load_buffer(doc->utf8.data(), doc->utf8.size()));
     benchmark::DoNotOptimize(xml.first_child());
-    state.SetIterationTime(Seconds(start));
-  }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(doc->utf8.size()));
+    return ok;
+  });
 }
 
-void Tinyxml2(benchmark::State& state, const Document* doc) {
-  for (auto _ : state) {
-    tinyxml2::XMLDocument xml;
-    const auto start = Clock::now();
-    if (xml.Parse(doc->utf8.data(), doc->utf8.size()) != tinyxml2::XML_SUCCESS) state.SkipWithError("parse failed");
+void Tinyxml2(benchmark::State& state, const Document* doc, bool withFree) {
+  Measure<tinyxml2::XMLDocument>(state, doc, withFree, [doc](tinyxml2::XMLDocument& xml) {
+    const bool ok = xml.Parse(doc->utf8.data(), doc->utf8.size()) == tinyxml2::XML_SUCCESS;
     benchmark::DoNotOptimize(xml.RootElement());
-    state.SetIterationTime(Seconds(start));
-  }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(doc->utf8.size()));
+    return ok;
+  });
 }
 
 // expat is a stream parser: its callbacks build a plain tree of its own.
@@ -221,32 +244,48 @@ struct ExpatTree {
   }
 };
 
-void Expat(benchmark::State& state, const Document* doc) {
-  for (auto _ : state) {
-    ExpatTree tree;
-    const auto start = Clock::now();
+void Expat(benchmark::State& state, const Document* doc, bool withFree) {
+  Measure<ExpatTree>(state, doc, withFree, [doc](ExpatTree& tree) {
     XML_Parser parser = XML_ParserCreate(nullptr);
     XML_SetUserData(parser, &tree);
     XML_SetElementHandler(parser, &ExpatTree::Start, &ExpatTree::End);
     XML_SetCharacterDataHandler(parser, &ExpatTree::Text);
-    if (XML_Parse(parser, doc->utf8.data(), int(doc->utf8.size()), 1) != XML_STATUS_OK) state.SkipWithError("parse failed");
+    const bool ok = XML_Parse(parser, doc->utf8.data(), int(doc->utf8.size()), 1) == XML_STATUS_OK;
     XML_ParserFree(parser);
     benchmark::DoNotOptimize(tree.root.children.data());
-    state.SetIterationTime(Seconds(start));
-  }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(doc->utf8.size()));
+    return ok;
+  });
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  bool freshMemory = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--fresh-memory") == 0) {
+      freshMemory = true;
+      for (int k = i; k + 1 < argc; ++k) argv[k] = argv[k + 1];
+      --argc;
+      break;
+    }
+  }
+#if defined(__GLIBC__)
+  if (!freshMemory) {
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_MMAP_THRESHOLD, 1 << 30);
+  }
+#endif
+  std::printf("memory: %s\n", freshMemory ? "C library defaults (freed memory may go back to the system)"
+                                          : "freed memory kept by the process");
+  using Runner = void (*)(benchmark::State&, const Document*, bool);
+  const std::pair<const char*, Runner> parsers[] = {
+      {"pellora", Pellora}, {"pellora+utf8", PelloraFromUtf8}, {"pugixml", Pugixml}, {"expat", Expat}, {"tinyxml2", Tinyxml2}};
   for (const Document& doc : Documents()) {
     std::printf("%s: %zu bytes UTF-8, %zu UTF-16 code units\n", doc.name.c_str(), doc.utf8.size(), doc.utf16.size());
-    benchmark::RegisterBenchmark(("pellora/" + doc.name).c_str(), Pellora, &doc)->UseManualTime();
-    benchmark::RegisterBenchmark(("pellora+utf8/" + doc.name).c_str(), PelloraFromUtf8, &doc)->UseManualTime();
-    benchmark::RegisterBenchmark(("pugixml/" + doc.name).c_str(), Pugixml, &doc)->UseManualTime();
-    benchmark::RegisterBenchmark(("expat/" + doc.name).c_str(), Expat, &doc)->UseManualTime();
-    benchmark::RegisterBenchmark(("tinyxml2/" + doc.name).c_str(), Tinyxml2, &doc)->UseManualTime();
+    for (bool withFree : {false, true})
+      for (const auto& [name, run] : parsers)
+        benchmark::RegisterBenchmark((std::string(name) + (withFree ? "+free/" : "/") + doc.name).c_str(), run, &doc, withFree)
+            ->UseManualTime();
   }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

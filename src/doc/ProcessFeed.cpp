@@ -35,7 +35,7 @@ bool KeywordMatches(const std::wstring& keywords, const std::wstring& title, con
 }
 
 // Element names compare like the parser's Find: A-Z folded, nothing else.
-bool NameIs(const std::wstring& name, std::wstring_view lower) {
+bool NameIs(std::wstring_view name, std::wstring_view lower) {
   if (name.size() != lower.size()) return false;
   for (size_t i = 0; i < name.size(); ++i) {
     wchar_t c = name[i];
@@ -84,7 +84,7 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     channel->notYetLoaded = false;
   } else {
     if (XmlNode* titleNode = document.Find(L"title", channelNode, true)) {
-      std::wstring title = DecodeEntities(titleNode->text);
+      std::wstring title = DecodeEntities(std::wstring(titleNode->text));
       if (title != channel->title) {
         channel->title = TrimSet(title, L" \r\n");
         tree_.RefreshItem(result.url);
@@ -98,10 +98,10 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
       XmlNode* titleNode = document.Find(L"title", node, true);
       XmlNode* linkNode = document.Find(L"link", node, true);
       if (!titleNode || !linkNode) continue;
-      std::wstring title = DecodeEntities(titleNode->text);
-      std::wstring link = DecodeEntities(linkNode->text);
+      std::wstring title = DecodeEntities(std::wstring(titleNode->text));
+      std::wstring link = DecodeEntities(std::wstring(linkNode->text));
       XmlNode* categoryNode = document.Find(L"category", node, true);
-      std::wstring category = categoryNode ? categoryNode->text : std::wstring();
+      std::wstring category = categoryNode ? std::wstring(categoryNode->text) : std::wstring();
       if (title.empty() || link.empty()) continue;
 
       if (CTreeItem* known = tree_.FindItem(link)) {

@@ -1,13 +1,21 @@
 #include "doc/XmlDocument.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
+#include <memory>
 #include <new>
 #include <string_view>
-#include <tuple>
+#include <type_traits>
+#include <vector>
 
 #include "common/TextUtil.h"
+
+// Freeing a tree only releases its blocks: nothing in it may need a destructor.
+static_assert(std::is_trivially_destructible_v<XmlNode>);
+static_assert(std::is_trivially_destructible_v<XmlAttribute>);
 
 namespace {
 
@@ -28,22 +36,71 @@ const wchar_t* ErrorName(ScanError kind) {
   return L"";
 }
 
+// Everything in a block is aligned for a node; strings are rounded up to that too, which
+// costs a few bytes and saves an alignment step on every allocation.
+constexpr size_t kAlign = alignof(XmlNode);
+static_assert(alignof(XmlAttribute) <= kAlign && alignof(wchar_t) <= kAlign);
+// Blocks stay within the allocator's ordinary heap (no mapping of their own per block);
+// the first one is sized from the text, so a small feed costs one allocation.
+constexpr size_t kMinBlock = 2 * 1024;
+constexpr size_t kMaxBlock = 64 * 1024;
+// A request above this (a long text) gets a block of its own, so the current block is
+// neither wasted nor overrun.
+constexpr size_t kOwnBlockAbove = kMaxBlock / 4;
+
+constexpr size_t RoundUp(size_t n) { return (n + kAlign - 1) & ~(kAlign - 1); }
+
+// memcpy for the short strings that make up most of a tree (names, attribute values,
+// words), without a library call: two overlapping moves cover any length in a range.
+inline void CopyBytes(char* to, const char* from, size_t n) {
+  if (n > 32) {
+    std::memcpy(to, from, n);
+  } else if (n >= 16) {
+    uint64_t a[2], b[2];
+    std::memcpy(a, from, 16);
+    std::memcpy(b, from + n - 16, 16);
+    std::memcpy(to, a, 16);
+    std::memcpy(to + n - 16, b, 16);
+  } else if (n >= 8) {
+    uint64_t a, b;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + n - 8, 8);
+    std::memcpy(to, &a, 8);
+    std::memcpy(to + n - 8, &b, 8);
+  } else if (n >= 4) {
+    uint32_t a, b;
+    std::memcpy(&a, from, 4);
+    std::memcpy(&b, from + n - 4, 4);
+    std::memcpy(to, &a, 4);
+    std::memcpy(to + n - 4, &b, 4);
+  } else {
+    for (size_t i = 0; i < n; ++i) to[i] = from[i];
+  }
+}
+
 inline bool IsQuote(wchar_t c) { return c == L'"' || c == L'\''; }
 
-// Characters that end a run of ordinary characters inside a tag, and the terminating NUL.
-constexpr bool kStopsRun[64] = {
-    true,  false, false, false, false, false, false, false, false, true,  true,  false, false, true,  false, false,
-    false, false, false, false, false, false, false, false, false, false, false, false, false, false, false, false,
-    true,  false, true,  false, false, false, false, true,  false, false, false, false, false, false, false, true,
-    false, false, false, false, false, false, false, false, false, false, false, false, true,  true,  true,  true,
-};
+// The white space that separates things inside a tag.
+inline bool IsTagSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r'; }
+
+// Characters that end a run of ordinary characters inside a tag, as bits by code: the
+// terminating NUL, tab, line feed, carriage return, space, '"', '\'', '/', '<', '=', '>'
+// and '?'.
+constexpr uint64_t Bit(unsigned c) { return uint64_t(1) << c; }
+constexpr uint64_t kStopsRun = Bit(0) | Bit('\t') | Bit('\n') | Bit('\r') | Bit(' ') | Bit('"') | Bit('\'') |
+                               Bit('/') | Bit('<') | Bit('=') | Bit('>') | Bit('?');
+// What may need a look inside a quoted value: either quote, '<', "/>" or "?>", the NUL.
+constexpr uint64_t kStopsValue = Bit(0) | Bit('"') | Bit('\'') | Bit('/') | Bit('<') | Bit('?');
+
+inline bool In(uint64_t set, wchar_t c) {
+  const auto u = static_cast<unsigned>(c);
+  return u < 64 && ((set >> u) & 1) != 0;
+}
 
 // The end of a run of ordinary characters (a name, or a piece of an attribute value).
 inline const wchar_t* SkipRun(const wchar_t* p) {
-  for (;; ++p) {
-    const unsigned c = static_cast<unsigned>(*p);
-    if (c < 64 && kStopsRun[c]) return p;
-  }
+  while (!In(kStopsRun, *p)) ++p;
+  return p;
 }
 
 inline wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + (L'a' - L'A')) : c; }
@@ -81,35 +138,65 @@ const wchar_t* FindText(const wchar_t* from, const wchar_t* end, std::wstring_vi
 
 inline bool IsSpace(wchar_t c) {
   if (c < 0x80) return c == L' ' || (c >= 0x09 && c <= 0x0D);
-  return (c == 0x85 || c == 0xA0 || c >= 0x1680) && IsWideSpace(c);
-}
-
-void AssignTrimmed(std::wstring& target, const wchar_t* begin, const wchar_t* end) {
-  while (begin < end && IsSpace(*begin)) ++begin;
-  while (end > begin && IsSpace(end[-1])) --end;
-  if (begin == end)
-    target.clear();
-  else
-    target.assign(begin, end);
+  // Only these can be white space; letters such as Hangul are turned away at once.
+  return (c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x3000)) && IsWideSpace(c);
 }
 
 }  // namespace
+
+struct XmlDocument::Block {
+  Block* next;
+};
+
+namespace {
+constexpr size_t kBlockHeader = RoundUp(sizeof(XmlDocument*));
+}
+
+inline void* XmlDocument::Allocate(size_t size) {
+  size = RoundUp(size);
+  if (size <= static_cast<size_t>(limit_ - free_)) {
+    void* at = free_;
+    free_ += size;
+    return at;
+  }
+  return AllocateInNewBlock(size);
+}
+
+void* XmlDocument::AllocateInNewBlock(size_t size) {
+  static_assert(sizeof(Block) <= kBlockHeader);
+  if (size > SIZE_MAX - kBlockHeader - kMaxBlock) throw std::bad_alloc();
+  if (size > kOwnBlockAbove) {
+    Block* block = static_cast<Block*>(::operator new(kBlockHeader + size));
+    block->next = blocks_;
+    blocks_ = block;
+    return reinterpret_cast<char*>(block) + kBlockHeader;
+  }
+  const size_t blockSize = std::max(nextBlockSize_, kBlockHeader + size);
+  Block* block = static_cast<Block*>(::operator new(blockSize));
+  block->next = blocks_;
+  blocks_ = block;
+  char* data = reinterpret_cast<char*>(block) + kBlockHeader;
+  free_ = data + size;
+  limit_ = reinterpret_cast<char*>(block) + blockSize;
+  nextBlockSize_ = std::min(nextBlockSize_ * 2, kMaxBlock);
+  return data;
+}
 
 // One parse. Line and column are not tracked while scanning: they follow from the offset
 // of the character being handled, and are computed only for an error message.
 class XmlScanner {
  public:
-  using Attribute = std::pair<std::wstring, std::wstring>;
-
-  XmlScanner(XmlDocument& doc, const wchar_t* text) : doc_(doc), text_(text), end_(text + std::wcslen(text)) {}
+  XmlScanner(XmlDocument& doc, const wchar_t* text, size_t length) : doc_(doc), text_(text), end_(text + length) {}
 
   ScanError Run(const wchar_t*& errorAt);
 
  private:
   enum class Value { Added, Open, Invalid };
+  enum class Fast { Unhandled, Done, Failed };
 
   ScanError Scan(const wchar_t*& errorAt);
   ScanError ScanLoop(const wchar_t*& p);
+  Fast TakeStartTag(const wchar_t*& p, ScanError& error);
   ScanError CloseTag(const wchar_t* p);
   ScanError SelfClose(const wchar_t* p);
   Value CompleteValue();
@@ -117,20 +204,45 @@ class XmlScanner {
   bool QuoteOpen() const {
     return !token_.empty() && IsQuote(token_[0]) && (token_.size() == 1 || token_.back() != token_[0]);
   }
+
+  // A copy of the characters in the document's storage.
+  std::wstring_view Store(const wchar_t* begin, size_t length) {
+    if (length == 0) return {};
+    auto* copy = static_cast<wchar_t*>(doc_.Allocate(length * sizeof(wchar_t)));
+    CopyBytes(reinterpret_cast<char*>(copy), reinterpret_cast<const char*>(begin), length * sizeof(wchar_t));
+    return {copy, length};
+  }
+  std::wstring_view Store(std::wstring_view s) { return Store(s.data(), s.size()); }
+  void AddPendingAttribute(std::wstring_view name, std::wstring_view value) {
+    const std::wstring_view storedName = Store(name);
+    pendingAttrs_.emplace_back(storedName, Store(value));
+  }
+  // The pending attributes as the node's own array; `keep` leaves them pending.
+  void SetAttributes(XmlNode* node, bool keep) {
+    const size_t count = pendingAttrs_.size();
+    auto* items = static_cast<XmlAttribute*>(doc_.Allocate(count * sizeof(XmlAttribute)));
+    std::uninitialized_copy_n(pendingAttrs_.data(), count, items);
+    node->attributes.items_ = items;
+    node->attributes.count_ = count;
+    if (!keep) pendingAttrs_.clear();
+  }
+  void TakePendingAttributes(XmlNode* node) {
+    if (!pendingAttrs_.empty()) SetAttributes(node, false);
+  }
+
+  XmlNode* NewNode(XmlNode* parent) {
+    // Default-initialised: the members' own initialisers, without zeroing the whole node first.
+    XmlNode* node = ::new (doc_.Allocate(sizeof(XmlNode))) XmlNode;
+    node->parent = parent;
+    if (parent) parent->children.Append(node);
+    return node;
+  }
   XmlNode* AddChild(std::wstring_view name);
   void StartElement(std::wstring_view name);
   ScanError EndElement(std::wstring_view name);
-  void TakePendingAttributes(XmlNode* node) {
-    // Moved into a vector of the exact size; the working list keeps its capacity.
-    if (pendingAttrs_.empty()) return;
-    node->attributes.clear();
-    node->attributes.reserve(pendingAttrs_.size());
-    for (Attribute& attribute : pendingAttrs_) node->attributes.push_back(std::move(attribute));
-    pendingAttrs_.clear();
-  }
 
   // Pending text usually arrives in one piece; it then stays in the input and is copied
-  // once, into the node. Pieces split by a comment or CDATA are joined in pending_.
+  // once, into the document. Pieces split by a comment or CDATA are joined in pending_.
   void AppendPending(const wchar_t* begin, const wchar_t* end) {
     if (begin == end) return;
     if (!pendingJoined_) {
@@ -153,11 +265,16 @@ class XmlScanner {
     if (pendingJoined_) pending_.clear();
     pendingJoined_ = false;
   }
-  void AssignPendingTrimmed(std::wstring& target) {
-    if (pendingJoined_)
-      AssignTrimmed(target, pending_.data(), pending_.data() + pending_.size());
-    else
-      AssignTrimmed(target, spanBegin_, spanEnd_);
+  void AssignPendingTrimmed(std::wstring_view& target) {
+    const wchar_t* begin = spanBegin_;
+    const wchar_t* end = spanEnd_;
+    if (pendingJoined_) {
+      begin = pending_.data();
+      end = begin + pending_.size();
+    }
+    while (begin < end && IsSpace(*begin)) ++begin;
+    while (end > begin && IsSpace(end[-1])) --end;
+    target = Store(begin, static_cast<size_t>(end - begin));
   }
 
   XmlDocument& doc_;
@@ -173,17 +290,17 @@ class XmlScanner {
   const wchar_t* spanBegin_ = nullptr;
   const wchar_t* spanEnd_ = nullptr;
   bool pendingJoined_ = false;
-  std::vector<Attribute> pendingAttrs_;
+  std::vector<XmlAttribute> pendingAttrs_;  // views into the document's storage
 };
 
 ScanError XmlScanner::Run(const wchar_t*& errorAt) {
   errorAt = text_;
   try {
-    doc_.root = doc_.NewNode(nullptr);
-    current_ = doc_.root;
+    current_ = doc_.root = NewNode(nullptr);
     token_.reserve(256);
     attrName_.reserve(64);
     tagName_.reserve(64);
+    pendingAttrs_.reserve(16);
   } catch (const std::bad_alloc&) {
     return ScanError::Memory;
   }
@@ -231,8 +348,8 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
         p = close + 3;
         continue;
       }
-      // The plain forms "<name>" and "</name>" are by far the most common; they are
-      // handled here at once, with the same result as the general steps below.
+      // The plain forms "</name>" and "<name a="v" ...>" are by far the most common; they
+      // are handled here at once, with the same result as the general steps below.
       if (p[1] == L'/') {
         const wchar_t* name = p + 2;
         const wchar_t* nameEnd = SkipRun(name);
@@ -243,15 +360,10 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
           continue;
         }
       } else if (p[1] != L'!') {
-        const wchar_t* name = p + 1;
-        const wchar_t* nameEnd = SkipRun(name);
-        if (nameEnd != name && *nameEnd == L'>') {
-          p = nameEnd;
-          if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
-          StartElement(std::wstring_view(name, nameEnd - name));
-          ++p;
-          continue;
-        }
+        ScanError e = ScanError::None;
+        const Fast taken = TakeStartTag(p, e);
+        if (taken == Fast::Done) continue;
+        if (taken == Fast::Failed) return e;
       }
       token_.clear();
       tagName_.clear();
@@ -270,7 +382,7 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
           token_.clear();
         } else if (attrName_.empty()) {
           if (!token_.empty()) {
-            pendingAttrs_.emplace_back(std::piecewise_construct, std::forward_as_tuple(token_), std::forward_as_tuple());
+            AddPendingAttribute(token_, {});
             token_.clear();
           }
         } else {
@@ -344,6 +456,85 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
   return ScanError::TagMatch;
 }
 
+// A whole start tag in one step when it has the plain form: a name, then any number of
+// name="value" (or '...') separated by white space, then '>' or "/>". Inside the quotes
+// nothing may occur that would act on its own ('<' may open a comment, "/>" and "?>" close
+// the tag), and each value must be followed by white space or the end of the tag. The
+// result, error and position included, is that of the general steps. Anything else is
+// left to them untouched (Unhandled); the tag is scanned to its end before anything is
+// stored.
+XmlScanner::Fast XmlScanner::TakeStartTag(const wchar_t*& p, ScanError& error) {
+  const wchar_t* const name = p + 1;
+  const wchar_t* const nameEnd = SkipRun(name);
+  if (nameEnd == name) return Fast::Unhandled;
+
+  struct Span {
+    const wchar_t* name;
+    const wchar_t* nameEnd;
+    const wchar_t* value;
+    const wchar_t* valueEnd;
+  };
+  constexpr size_t kMaxSpans = 16;
+  Span spans[kMaxSpans];
+  size_t count = 0;
+  const wchar_t* q = nameEnd;
+  for (;;) {
+    if (*q == L'>' || (*q == L'/' && q[1] == L'>')) break;
+    if (!IsTagSpace(*q)) return Fast::Unhandled;
+    do ++q;
+    while (IsTagSpace(*q));
+    if (*q == L'>' || (*q == L'/' && q[1] == L'>')) break;
+    if (count == kMaxSpans) return Fast::Unhandled;
+    Span& span = spans[count];
+    span.name = q;
+    span.nameEnd = SkipRun(q);
+    if (span.nameEnd == q || *span.nameEnd != L'=' || !IsQuote(span.nameEnd[1])) return Fast::Unhandled;
+    const wchar_t quote = span.nameEnd[1];
+    span.value = span.nameEnd + 2;
+    for (q = span.value;; ++q) {
+      const wchar_t c = *q;
+      if (!In(kStopsValue, c)) continue;
+      if (c == quote) break;
+      if (c == L'<' || c == L'\0' || ((c == L'/' || c == L'?') && q[1] == L'>')) return Fast::Unhandled;
+    }
+    span.valueEnd = q++;
+    ++count;
+  }
+
+  // q is at the '>' or at the '/' of "/>", where the general steps act on the tag.
+  p = q;
+  if (current_ == doc_.root && rootHasElement_) {
+    error = ScanError::RootTagDuplicate;
+    return Fast::Failed;
+  }
+  const bool selfClosing = *q == L'/';
+  if (!selfClosing) {
+    AssignPendingTrimmed(current_->text);
+    ClearPending();
+  }
+  XmlNode* child = AddChild(std::wstring_view(name, nameEnd - name));
+  if (count) {
+    auto* items = static_cast<XmlAttribute*>(doc_.Allocate(count * sizeof(XmlAttribute)));
+    for (size_t i = 0; i < count; ++i) {
+      const Span& span = spans[i];
+      const std::wstring_view attributeName = Store(span.name, span.nameEnd - span.name);
+      ::new (items + i) XmlAttribute(attributeName, Store(span.value, span.valueEnd - span.value));
+    }
+    child->attributes.items_ = items;
+    child->attributes.count_ = count;
+  }
+  if (selfClosing) {
+    // As at the end tag of an element: it takes the text pending before it.
+    p = q + 1;
+    AssignPendingTrimmed(child->text);
+    ClearPending();
+  } else {
+    current_ = child;
+  }
+  ++p;
+  return Fast::Done;
+}
+
 // The common form name="value" read in one step, with the same result as the general
 // steps: inside the quotes nothing may occur that would act on its own ('<' may open a
 // comment, "/>" and "?>" close the tag). Otherwise nothing is consumed.
@@ -357,10 +548,8 @@ bool XmlScanner::TakeQuotedAttribute(const wchar_t*& p) {
     if (c == quote) break;
     if (c == L'<' || c == L'\0' || ((c == L'/' || c == L'?') && close[1] == L'>')) return false;
   }
-  const wchar_t after = close[1];
-  if (after == L' ' || after == L'\t' || after == L'\n' || after == L'\r') {
-    pendingAttrs_.emplace_back(std::piecewise_construct, std::forward_as_tuple(p, nameEnd),
-                               std::forward_as_tuple(nameEnd + 2, close));
+  if (IsTagSpace(close[1])) {
+    AddPendingAttribute(std::wstring_view(p, nameEnd - p), std::wstring_view(nameEnd + 2, close - (nameEnd + 2)));
     p = close + 2;
   } else {
     attrName_.assign(p, nameEnd);
@@ -377,10 +566,9 @@ XmlScanner::Value XmlScanner::CompleteValue() {
     const wchar_t quote = token_[0];
     if (token_.size() == 1 || token_.back() != quote) return Value::Open;
     if (token_.find(quote, 1) != token_.size() - 1) return Value::Invalid;
-    pendingAttrs_.emplace_back(std::piecewise_construct, std::forward_as_tuple(attrName_),
-                               std::forward_as_tuple(token_.data() + 1, token_.size() - 2));
+    AddPendingAttribute(attrName_, std::wstring_view(token_).substr(1, token_.size() - 2));
   } else {
-    pendingAttrs_.emplace_back(attrName_, token_);
+    AddPendingAttribute(attrName_, token_);
   }
   attrName_.clear();
   token_.clear();
@@ -388,8 +576,8 @@ XmlScanner::Value XmlScanner::CompleteValue() {
 }
 
 XmlNode* XmlScanner::AddChild(std::wstring_view name) {
-  XmlNode* child = doc_.NewNode(current_);
-  child->name.assign(name);
+  XmlNode* child = NewNode(current_);
+  child->name = Store(name);
   if (current_ == doc_.root && (name.empty() || name[0] != L'?')) rootHasElement_ = true;
   return child;
 }
@@ -429,7 +617,7 @@ ScanError XmlScanner::SelfClose(const wchar_t* p) {
   if (*p == L'?' && tagName_[0] != L'?') return ScanError::EndTagMatch;
   if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
   XmlNode* child = AddChild(tagName_);
-  child->attributes = pendingAttrs_;  // the closing '>' may still add one
+  if (!pendingAttrs_.empty()) SetAttributes(child, true);  // the closing '>' may still add one
   current_ = child;
   tagName_.insert(tagName_.begin(), L'/');
   return ScanError::None;
@@ -449,7 +637,7 @@ ScanError XmlScanner::CloseTag(const wchar_t* p) {
     }
   } else if (!token_.empty()) {
     // A bare word right before '>' counts like one before white space.
-    pendingAttrs_.emplace_back(std::piecewise_construct, std::forward_as_tuple(token_), std::forward_as_tuple());
+    AddPendingAttribute(token_, {});
   }
   token_.clear();
 
@@ -468,37 +656,16 @@ ScanError XmlScanner::CloseTag(const wchar_t* p) {
   return ScanError::None;
 }
 
-XmlNode* XmlDocument::NewNode(XmlNode* parent) {
-  if (blocks_.empty() || blocks_.back().used == blocks_.back().capacity) {
-    // Blocks stay small enough for the allocator's ordinary heap (large frees there make
-    // it consolidate everything).
-    const size_t size = blocks_.empty() ? 16 : std::min<size_t>(blocks_.back().capacity * 2, 64);
-    XmlNode* nodes = static_cast<XmlNode*>(::operator new(size * sizeof(XmlNode)));
-    try {
-      blocks_.push_back(NodeBlock{nodes, size, 0});
-    } catch (...) {
-      ::operator delete(nodes);
-      throw;
-    }
-  }
-  NodeBlock& block = blocks_.back();
-  XmlNode* node = ::new (block.nodes + block.used) XmlNode();
-  ++block.used;
-  node->parent = parent;
-  if (parent) parent->children.Append(node);
-  return node;
-}
-
 void XmlDocument::FreeTree() {
   root = nullptr;
-  // Last allocated, first freed: the allocator's free lists then hand memory out again in
-  // the order the next parse asks for it, which is several times faster on large trees.
-  for (size_t b = blocks_.size(); b-- > 0;) {
-    NodeBlock& block = blocks_[b];
-    for (size_t i = block.used; i-- > 0;) block.nodes[i].~XmlNode();
-    ::operator delete(block.nodes);
+  // Newest first: the allocator then hands the same memory out again in the order the
+  // next parse asks for it.
+  while (blocks_) {
+    Block* next = blocks_->next;
+    ::operator delete(blocks_);
+    blocks_ = next;
   }
-  blocks_.clear();
+  free_ = limit_ = nullptr;
 }
 
 XmlDocument::~XmlDocument() { FreeTree(); }
@@ -516,10 +683,14 @@ int XmlDocument::Parse(const wchar_t* text) {
   FreeTree();
   error.clear();
   if (!text) text = L"";
+  const size_t length = std::wcslen(text);
+  // The tree takes about as many bytes as the text has characters, times a small factor;
+  // a first block of that size (within bounds) serves most feeds whole.
+  nextBlockSize_ = RoundUp(std::clamp(length * 2 * sizeof(wchar_t), kMinBlock, kMaxBlock));
   const wchar_t* errorAt = text;
   ScanError result;
   {
-    XmlScanner scanner(*this, text);
+    XmlScanner scanner(*this, text, length);
     result = scanner.Run(errorAt);
   }
   if (result == ScanError::None) return 0;

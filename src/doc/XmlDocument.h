@@ -2,14 +2,45 @@
 // The program's own small XML reader: one pass over a feed's UTF-16 text into a tree of
 // nodes that the feed interpretation searches by element name. No validation beyond tag
 // balance, no namespaces, no entity decoding (DecodeEntities does that later).
+//
+// Strings in the tree are views. The nodes and every character they show live in a few
+// large blocks that the document owns, so a parse makes a handful of allocations instead
+// of several per element, and freeing a tree is a short loop over those blocks. A view is
+// valid until the next Parse or the document's end and is not NUL-terminated. Comparing
+// works as it is (node->name == L"item", node->text == someWString); a caller that needs
+// a string of its own writes std::wstring(node->text), e.g.
+// DecodeEntities(std::wstring(node->text)).
 #include <cstddef>
 #include <iterator>
-#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
-#include <vector>
 
 class XmlNode;
+
+// An attribute as written: first the name, second the value (quotes removed).
+using XmlAttribute = std::pair<std::wstring_view, std::wstring_view>;
+
+// A node's attributes in document order; a contiguous array owned by the document.
+class XmlAttributeList {
+ public:
+  using value_type = XmlAttribute;
+  using const_iterator = const XmlAttribute*;
+  using iterator = const_iterator;
+
+  iterator begin() const { return items_; }
+  iterator end() const { return items_ + count_; }
+  bool empty() const { return count_ == 0; }
+  size_t size() const { return count_; }
+  const XmlAttribute& operator[](size_t i) const { return items_[i]; }
+  const XmlAttribute& front() const { return items_[0]; }
+  const XmlAttribute& back() const { return items_[count_ - 1]; }
+
+ private:
+  friend class XmlScanner;
+  const XmlAttribute* items_ = nullptr;
+  size_t count_ = 0;
+};
 
 // The children of a node in document order, iterated as XmlNode*. The nodes themselves
 // belong to the document; the list only links them.
@@ -47,6 +78,7 @@ class XmlNodeList {
 
  private:
   friend class XmlDocument;
+  friend class XmlScanner;
   void Append(XmlNode* node);
 
   XmlNode* first_ = nullptr;
@@ -63,13 +95,13 @@ class XmlNode {
 
   // Tag name as written; declarations keep their sign ("?xml", "!DOCTYPE"). Empty for the
   // document node.
-  std::wstring name;
+  std::wstring_view name;
   // Character content trimmed of white space: the text before the first child, replaced at
   // each later child by the text since the previous one; if that leaves it empty, the text
   // after the last child.
-  std::wstring text;
-  // In document order, quotes removed from quoted values; a bare word has an empty value.
-  std::vector<std::pair<std::wstring, std::wstring>> attributes;
+  std::wstring_view text;
+  // In document order; a bare word has an empty value.
+  XmlAttributeList attributes;
   XmlNode* parent = nullptr;  // null only for the document node
   XmlNodeList children;
 
@@ -92,9 +124,10 @@ class XmlDocument {
   XmlDocument(const XmlDocument&) = delete;
   XmlDocument& operator=(const XmlDocument&) = delete;
 
-  // Parses a NUL-terminated UTF-16 text, replacing any previous tree. Returns 0, or -1 with
-  // `error` set to "[line:column] ... error\n". After a failure the nodes built so far stay
-  // reachable from `root` until the next parse or the document's end.
+  // Parses a NUL-terminated UTF-16 text, replacing any previous tree (every view into the
+  // previous one becomes invalid). Returns 0, or -1 with `error` set to
+  // "[line:column] ... error\n". After a failure the nodes built so far stay reachable
+  // from `root` until the next parse or the document's end.
   int Parse(const wchar_t* text);
 
   // First node below `from` (the document node when null) whose name equals `name`,
@@ -109,15 +142,16 @@ class XmlDocument {
 
  private:
   friend class XmlScanner;
-  XmlNode* NewNode(XmlNode* parent);
+  struct Block;
+
+  // Storage of the tree: `size` bytes aligned for a node, from the current block or a new
+  // one. Throws std::bad_alloc.
+  void* Allocate(size_t size);
+  void* AllocateInNewBlock(size_t size);
   void FreeTree();
 
-  // Nodes live in blocks owned here, so that freeing a tree of any depth is a flat loop.
-  // A block's nodes are constructed as they are used.
-  struct NodeBlock {
-    XmlNode* nodes;
-    size_t capacity;
-    size_t used;
-  };
-  std::vector<NodeBlock> blocks_;
+  Block* blocks_ = nullptr;  // newest first
+  char* free_ = nullptr;     // unused part of the newest ordinary block
+  char* limit_ = nullptr;
+  size_t nextBlockSize_ = 0;
 };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "doc/XmlDocument.h"
 
@@ -8,14 +10,14 @@ namespace {
 
 // Compact picture of a subtree: name[attr=value,...]{text}(children...).
 std::wstring Dump(const XmlNode* node) {
-  std::wstring out = node->name;
+  std::wstring out(node->name);
   if (!node->attributes.empty()) {
     out += L'[';
     for (size_t i = 0; i < node->attributes.size(); ++i)
-      out += (i ? L"," : L"") + node->attributes[i].first + L'=' + node->attributes[i].second;
+      out.append(i ? L"," : L"").append(node->attributes[i].first).append(L"=").append(node->attributes[i].second);
     out += L']';
   }
-  if (!node->text.empty()) out += L'{' + node->text + L'}';
+  if (!node->text.empty()) out.append(L"{").append(node->text).append(L"}");
   if (!node->children.empty()) {
     out += L'(';
     for (const XmlNode* child : node->children) {
@@ -145,6 +147,51 @@ TEST(XmlDocumentFind, SearchesDepthFirstIgnoringAsciiCase) {
   EXPECT_EQ(doc.Find(L"\xE9", nullptr, true), nullptr);  // only A-Z fold
   EXPECT_NE(doc.Find(L"\xC9", nullptr, true), nullptr);
   EXPECT_EQ(doc.Find(L"missing", nullptr, true), nullptr);
+}
+
+// The tree's strings live in blocks the document owns: they must not point into the text
+// that was parsed, must survive crossing from block to block, and long ones (longer than a
+// block) must come out whole.
+TEST(XmlDocumentStorage, TreeOwnsItsStringsAcrossBlocksAndLongTexts) {
+  const std::wstring longText(70000, L'\xAC00');
+  const std::wstring joinedHalf(40000, L'j');
+  XmlDocument doc;
+  {
+    std::wstring text = L"<feed><big note=\"" + longText + L"\">" + longText + L"</big>";
+    for (int i = 0; i < 3000; ++i)
+      text += L"<item n=\"" + std::to_wstring(i) + L"\" flag='' bare>t" + std::to_wstring(i) + L"<!-- -->x</item>";
+    text += L"<joined>" + joinedHalf + L"<!-- cut -->" + joinedHalf + L"<![CDATA[!]]></joined></feed>";
+    ASSERT_EQ(doc.Parse(text.c_str()), 0) << doc.error;
+    std::fill(text.begin(), text.end(), L'#');
+  }
+  const XmlNode* feed = doc.Find(L"feed", nullptr, false);
+  ASSERT_NE(feed, nullptr);
+  ASSERT_EQ(feed->children.size(), 3002u);
+  const XmlNode* big = feed->children.front();
+  EXPECT_EQ(big->text, longText);
+  ASSERT_EQ(big->attributes.size(), 1u);
+  EXPECT_EQ(big->attributes[0].second, longText);
+  int i = -1;
+  for (const XmlNode* item : feed->children) {
+    if (i >= 0 && i < 3000) {
+      ASSERT_EQ(item->name, L"item");
+      ASSERT_EQ(item->text, L"t" + std::to_wstring(i) + L"x");
+      ASSERT_EQ(item->attributes.size(), 3u);
+      const std::pair<std::wstring, std::wstring> expected[] = {{L"n", std::to_wstring(i)}, {L"flag", L""}, {L"bare", L""}};
+      size_t k = 0;
+      for (const auto& [name, value] : item->attributes) {
+        EXPECT_EQ(name, expected[k].first);
+        EXPECT_EQ(value, expected[k].second);
+        ++k;
+      }
+    }
+    ++i;
+  }
+  EXPECT_EQ(feed->children.back()->text, joinedHalf + joinedHalf + L"!");
+
+  // A new parse replaces the whole tree.
+  ASSERT_EQ(doc.Parse(L"<a b='c'>d</a>"), 0);
+  EXPECT_EQ(Dump(doc.root), L"(a[b=c]{d})");
 }
 
 TEST(XmlDocumentDeep, MillionLevelsParseSearchAndFreeWithoutRecursion) {

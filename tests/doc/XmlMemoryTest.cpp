@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <new>
 #include <regex>
+#include <algorithm>
+#include <vector>
 #include <string>
 
 #include "doc/XmlDocument.h"
@@ -33,28 +35,39 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 namespace {
 
 TEST(XmlDocumentMemory, EveryAllocationFailureIsReportedAndRecovered) {
-  const wchar_t* feed =
+  // Big enough that the tree needs several storage blocks, one of them for a long text of
+  // its own, so failures strike at many places in the middle of the document.
+  std::wstring feed =
       L"<?xml version=\"1.0\"?>\n<rss><channel><title>T &amp; U</title>\n"
-      L"<item a=\"1\" b='2'><title>x<!-- c -->y</title><link>http://a.example/</link><br/></item>"
-      L"<item><title><![CDATA[<b>z</b>]]></title></item></channel></rss>";
+      L"<item a=\"1\" b='2'><title>x<!-- c -->y</title><link>http://a.example/</link><br/></item>";
+  for (int i = 0; i < 400; ++i)
+    feed += L"<item n=\"" + std::to_wstring(i) + L"\"><title>t" + std::to_wstring(i) + L"</title><x/></item>";
+  const std::wstring longText(40000, L'w');
+  feed += L"<item><title><![CDATA[<b>z</b>]]></title><description>" + longText + L"</description></item></channel></rss>";
+
   const std::wregex memoryMessage(L"\\[[1-3]:[0-9]+\\] CMemoryException error\n");
   XmlDocument doc;
-  long failures = 0;
+  std::vector<std::wstring> messages;  // distinct
   for (long n = 0;; ++n) {
     allocationsBeforeFailure = n;
-    const int result = doc.Parse(feed);
+    const int result = doc.Parse(feed.c_str());
     const bool injected = allocationsBeforeFailure < 0;
     allocationsBeforeFailure = -1;
     if (!injected) {
       ASSERT_EQ(result, 0) << doc.error;
       break;
     }
-    ++failures;
     EXPECT_EQ(result, -1) << n;
     EXPECT_TRUE(std::regex_match(doc.error, memoryMessage)) << n << ": " << testing::PrintToString(doc.error);
+    if (std::find(messages.begin(), messages.end(), doc.error) == messages.end()) messages.push_back(doc.error);
   }
-  EXPECT_GT(failures, 10);
+  // Failures struck at several places in the long last line, not only before the scan.
+  size_t inTheScan = 0;
+  for (const std::wstring& message : messages) inTheScan += message.rfind(L"[3:", 0) == 0;
+  EXPECT_GE(inTheScan, 3u) << testing::PrintToString(messages);
   EXPECT_EQ(doc.Find(L"link", nullptr, true)->text, L"http://a.example/");
+  EXPECT_EQ(doc.Find(L"description", nullptr, true)->text, longText);
+  EXPECT_EQ(doc.Find(L"channel", nullptr, true)->children.size(), 403u);
 }
 
 TEST(XmlDocumentMemory, FailureAtTheFirstAllocationIsAtTheStart) {
