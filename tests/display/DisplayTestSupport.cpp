@@ -82,8 +82,21 @@ ScreenLock::~ScreenLock() {
 }
 
 void MoveCursor(int x, int y) {
-  ::SetCursorPos(x, y);
-  PumpFor(60);
+  // Under Wine a pointer event of an earlier move can arrive late and put the cursor
+  // back; the move counts once the cursor has stayed where it was put.
+  const ULONGLONG until = ::GetTickCount64() + 3000;
+  int stable = 0;
+  while (stable < 2 && ::GetTickCount64() < until) {
+    POINT now{};
+    ::GetCursorPos(&now);
+    if (now.x == x && now.y == y) {
+      ++stable;
+    } else {
+      stable = 0;
+      ::SetCursorPos(x, y);
+    }
+    PumpFor(40);
+  }
 }
 
 POINT CenterOf(HWND hwnd) {
