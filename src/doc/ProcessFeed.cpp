@@ -93,6 +93,8 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
 
     const bool toTicker = Config().GetInt(section, L"TICKER", 1) != 0;
     const bool notify = Config().GetInt(section, L"NOTI", 0) != 0;
+    // A feed's new items are laid out and fitted once, not once per item.
+    ChannelTree::UpdateBatch batch(tree_);
     for (XmlNode* node : channelNode->children) {
       if (!NameIs(node->name, L"item")) continue;  // only direct children of the channel
       XmlNode* titleNode = document.Find(L"title", node, true);
@@ -144,5 +146,6 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
   std::vector<std::wstring> gone;
   for (CFeedItem* item : feedItems_)
     if (item->parent == channel && !item->seen) gone.push_back(item->key);
+  ChannelTree::UpdateBatch batch(tree_);
   for (const std::wstring& key : gone) tree_.RemoveItem(key);
 }
