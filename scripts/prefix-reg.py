@@ -5,7 +5,8 @@
   real (without one, each Shell_NotifyIconW call waits about two seconds for a tray)."""
 import sys
 
-LINK = "NanumGothic.ttf,NanumGothic"
+# Wine looks up the links of a bold face under "<family> Bold": both names get both files.
+LINKS = ("NanumGothic.ttf,NanumGothic", "NanumGothicBold.ttf,NanumGothic")
 
 
 def multi_sz(*items):
@@ -20,7 +21,8 @@ lines = [
     r"[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]",
 ]
 for face in ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif", "MS Sans Serif"):
-    lines.append(f'"{face}"={multi_sz(LINK)}')
+    lines.append(f'"{face}"={multi_sz(*LINKS)}')
+    lines.append(f'"{face} Bold"={multi_sz(*LINKS)}')
 
 def logfont(face, height=-11, weight=700):
     """A LOGFONTW as the registry's window metrics hold it (92 bytes)."""
@@ -32,8 +34,7 @@ def logfont(face, height=-11, weight=700):
 
 lines += [
     "",
-    # Bold Tahoma gets no Hangul through the font links, and captions are bold: draw them
-    # with the Hangul font itself.
+    # Captions are drawn with the Hangul font itself (its Latin letters match the rest).
     r"[HKEY_CURRENT_USER\Control Panel\Desktop\WindowMetrics]",
     f'"CaptionFont"={logfont("NanumGothic")}',
     f'"SmCaptionFont"={logfont("NanumGothic")}',
