@@ -223,8 +223,15 @@ void CTrayWndItem::DrawBody(HDC dc, const std::wstring& text, RECT box) {
   }
   TEXTMETRICW tm{};
   ::GetTextMetricsW(dc, &tm);
-  const int height = (tm.tmHeight + tm.tmExternalLeading) * lines / 2;
-  box.top += (box.bottom - box.top - height) / 2;
+  // The block is centred by its whole height (half of it would push the last line below the
+  // box), and only whole lines are shown: a block taller than the box keeps the lines that
+  // fit instead of ending in half a line.
+  const LONG lineHeight = std::max(1L, tm.tmHeight + tm.tmExternalLeading);
+  const LONG room = box.bottom - box.top;
+  LONG height = lineHeight * lines;
+  if (height > room) height = std::max(1L, room / lineHeight) * lineHeight;
+  box.top += std::max(0L, (room - height) / 2);
+  box.bottom = box.top + height;
   ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
 }
 

@@ -305,13 +305,15 @@ TEST_F(NotifyTest, TheVersionPopupOpensOnlyWebLinksAndOnlyOnALeftClickOutsideThe
 }
 
 TEST_F(NotifyTest, TheCategoryLinePushesTheBodyDownAndLineFeedsWrapTheBody) {
-  bool gone[3] = {};
+  bool gone[4] = {};
   WatchedNotifyWnd* plain = News(&gone[0], L"", L"X");
   WatchedNotifyWnd* withCategory = News(&gone[1], L"c", L"X");
-  WatchedNotifyWnd* twoLines = News(&gone[2], L"", L"\r\n top\nbottom \r\n");
+  WatchedNotifyWnd* twoLines = News(&gone[2], L"", L"\r\n Hg\nHg \r\n");
+  WatchedNotifyWnd* twoLinesCategory = News(&gone[3], L"c", L"Hg\nHg");
   stack.ShowPopup(plain);
   stack.ShowPopup(withCategory);
   stack.ShowPopup(twoLines);
+  stack.ShowPopup(twoLinesCategory);
   const uint32_t back = Picture::Rgb(240, 248, 255);
   auto ink = [&](const Picture& p, int x0, int x1, int y0, int y1) {
     std::vector<int> rows;
@@ -352,9 +354,28 @@ TEST_F(NotifyTest, TheCategoryLinePushesTheBodyDownAndLineFeedsWrapTheBody) {
   Picture c = test::RenderErase(twoLines->Hwnd());
   std::vector<int> rows = ink(c, 20, kWidth - 20, 21, kHeight - 1);
   ASSERT_FALSE(rows.empty());
-  int bands = 1;
-  for (size_t i = 1; i < rows.size(); ++i) bands += rows[i] != rows[i - 1] + 1;
-  EXPECT_EQ(bands, 2);
+  auto bandHeights = [](const std::vector<int>& inkRows) {
+    std::vector<int> heights;
+    for (size_t i = 0; i < inkRows.size(); ++i) {
+      if (i > 0 && inkRows[i] == inkRows[i - 1] + 1) {
+        ++heights.back();
+      } else {
+        heights.push_back(1);
+      }
+    }
+    return heights;
+  };
+  const std::vector<int> bands = bandHeights(rows);
+  ASSERT_EQ(bands.size(), 2u);
+  // Both lines whole (the same text, the same height) and the block centred under the line.
+  EXPECT_EQ(bands[0], bands[1]);
+  EXPECT_LE(rows.back(), kHeight - 5);
+  EXPECT_NEAR((rows.front() - 21) - (kHeight - 4 - rows.back()), 0, 4);
+  // Under a category two lines do not fit: the first is shown whole, nothing of the second.
+  Picture d = test::RenderErase(twoLinesCategory->Hwnd());
+  const std::vector<int> cut = bandHeights(ink(d, 20, kWidth - 20, 34, kHeight - 1));
+  ASSERT_EQ(cut.size(), 1u);
+  EXPECT_EQ(cut[0], bands[0]);
 }
 
 TEST_F(NotifyTest, AWindowThatCannotBeCreatedGivesItsSlotBackAndGoes) {

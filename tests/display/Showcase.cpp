@@ -103,6 +103,11 @@ int wmain(int argc, wchar_t** argv) {
   stack.ShowPopup(news);
   auto* version = new VersionNotifyWnd(L"http://127.0.0.1/download", L"2.5.0.0");
   stack.ShowPopup(version);
+  // Without a category the body has room for both of its lines.
+  auto* twoLines = new NotifyWnd(owner.Hwnd(), L"World News", L"Museum opens a hall\nof old computers",
+                                 L"http://127.0.0.1/", L"");
+  twoLines->SetDisplayTime(0);
+  stack.ShowPopup(twoLines);
 
   Pump(300);
   ::SendMessageW(ticker.Hwnd(), WM_RBUTTONDOWN, 0, 0);  // the first title from its start: two in view
@@ -110,6 +115,7 @@ int wmain(int argc, wchar_t** argv) {
   Print("ticker", ticker.Hwnd());
   Print("popup-news", news->Hwnd());
   Print("popup-version", version->Hwnd());
+  Print("popup-two-lines", twoLines->Hwnd());
   Print("browser-frame", view.Hwnd());
   std::printf("ready\n");
   std::fflush(stdout);
