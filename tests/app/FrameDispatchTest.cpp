@@ -9,6 +9,7 @@
 #include "display/VersionNotifyWnd.h"
 #include "res/resource.h"
 #include "support/TraceCapture.h"
+#include "support/net/Loopback.h"
 
 using test::PostedMessageSpy;
 
@@ -36,17 +37,7 @@ class FrameDispatchTest : public test::FrameTest {
 class SilentServer {
  public:
   SilentServer() {
-    WSADATA data;
-    ::WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    int length = sizeof(address);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    ::listen(listener_, 8);
+    listener_ = test::ListenOnLoopback(8, port_);
     thread_ = std::thread([this] {
       for (;;) {
         SOCKET s = ::accept(listener_, nullptr, nullptr);
@@ -66,7 +57,7 @@ class SilentServer {
 
  private:
   SOCKET listener_;
-  int port_ = 0;
+  uint16_t port_ = 0;
   std::atomic<int> connections_{0};
   std::vector<SOCKET> accepted_;
   std::thread thread_;

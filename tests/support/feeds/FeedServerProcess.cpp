@@ -2,17 +2,11 @@
 
 #include <windows.h>
 
+#include "support/net/Loopback.h"
+
 namespace test {
 
 namespace {
-
-bool WaitReadable(SOCKET s, unsigned timeoutMs) {
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(s, &set);
-  timeval wait{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
-  return ::select(0, &set, nullptr, nullptr, &wait) > 0;
-}
 
 SOCKET Connect(uint16_t port) {
   SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -30,30 +24,9 @@ SOCKET Connect(uint16_t port) {
 }  // namespace
 
 FeedServerProcess::FeedServerProcess(double intervalSeconds) {
-  WSADATA data;
-  ::WSAStartup(MAKEWORD(2, 2), &data);
-  listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  ::listen(listener_, 1);
-  int length = sizeof(address);
-  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-
-  // Wine starts a Linux program named by its Unix path; the arguments reach it as written.
-  std::wstring command = L"\"" PELLORA_TEST_PYTHON L"\" \"" PELLORA_FEED_SERVER_SCRIPT L"\" --control-port " +
-                         std::to_wstring(ntohs(address.sin_port)) + L" --interval " +
-                         std::to_wstring(intervalSeconds);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return;
-  if (process.hProcess) ::CloseHandle(process.hProcess);
-  if (process.hThread) ::CloseHandle(process.hThread);
-  if (!WaitReadable(listener_, 20000)) return;
-  control_ = ::accept(listener_, nullptr, nullptr);
+  std::string error;
+  control_ = StartLifelinedServer(PELLORA_TEST_PYTHON, PELLORA_FEED_SERVER_SCRIPT,
+                                  L" --interval " + std::to_wstring(intervalSeconds), 20000, error);
   std::string line;
   while (control_ != INVALID_SOCKET && line.find('\n') == std::string::npos && WaitReadable(control_, 20000)) {
     char chunk[64];
@@ -66,7 +39,6 @@ FeedServerProcess::FeedServerProcess(double intervalSeconds) {
 
 FeedServerProcess::~FeedServerProcess() {
   if (control_ != INVALID_SOCKET) ::closesocket(control_);
-  if (listener_ != INVALID_SOCKET) ::closesocket(listener_);
 }
 
 std::wstring FeedServerProcess::Url(const std::wstring& path) const {

@@ -23,7 +23,6 @@ class FeedServerProcess {
   std::string Control(const std::string& request) const;
 
  private:
-  SOCKET listener_ = INVALID_SOCKET;
   SOCKET control_ = INVALID_SOCKET;
   uint16_t port_ = 0;
 };

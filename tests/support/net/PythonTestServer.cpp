@@ -2,21 +2,13 @@
 
 #include <windows.h>
 
-#include "support/net/TestHttpServer.h"
+#include "support/net/Loopback.h"
 
 namespace test {
 
 namespace {
 
 constexpr unsigned kStartTimeoutMs = 20000;
-
-bool WaitReadable(SOCKET s, unsigned timeoutMs) {
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(s, &set);
-  timeval wait{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
-  return ::select(0, &set, nullptr, nullptr, &wait) > 0;
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -47,36 +39,11 @@ std::map<std::string, std::string> DecodeEvent(const std::string& line) {
 }  // namespace
 
 PythonTestServer::PythonTestServer(bool tls) {
-  EnsureWinsock();
-  listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  ::listen(listener_, 1);
-  int length = sizeof(address);
-  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-
-  // Wine starts a Linux program named by its Unix path; the arguments reach it as written.
-  std::wstring command = L"\"" PELLORA_TEST_PYTHON L"\" \"" PELLORA_TEST_SERVER_SCRIPT L"\" --control-port " +
-                         std::to_wstring(ntohs(address.sin_port)) + (tls ? L" --tls" : L"");
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    error_ = "could not start the server: error " + std::to_string(::GetLastError());
-    return;
-  }
-  if (process.hProcess) ::CloseHandle(process.hProcess);
-  if (process.hThread) ::CloseHandle(process.hThread);
-
-  if (!WaitReadable(listener_, kStartTimeoutMs)) {
-    error_ = "the server did not connect back";
-    return;
-  }
-  control_ = ::accept(listener_, nullptr, nullptr);
+  control_ = StartLifelinedServer(PELLORA_TEST_PYTHON, PELLORA_TEST_SERVER_SCRIPT, tls ? L" --tls" : L"",
+                                  kStartTimeoutMs, error_);
+  if (control_ == INVALID_SOCKET) return;
   std::string line;
-  if (control_ == INVALID_SOCKET || !ReadLine(line, kStartTimeoutMs) || line.rfind("PORT ", 0) != 0) {
+  if (!ReadLine(line, kStartTimeoutMs) || line.rfind("PORT ", 0) != 0) {
     error_ = "the server did not report its port";
     return;
   }
@@ -85,7 +52,6 @@ PythonTestServer::PythonTestServer(bool tls) {
 
 PythonTestServer::~PythonTestServer() {
   if (control_ != INVALID_SOCKET) ::closesocket(control_);
-  if (listener_ != INVALID_SOCKET) ::closesocket(listener_);
 }
 
 bool PythonTestServer::ReadLine(std::string& line, unsigned timeoutMs) {

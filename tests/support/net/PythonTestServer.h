@@ -29,7 +29,6 @@ class PythonTestServer {
  private:
   bool ReadLine(std::string& line, unsigned timeoutMs);
 
-  SOCKET listener_ = INVALID_SOCKET;
   SOCKET control_ = INVALID_SOCKET;
   uint16_t port_ = 0;
   std::string pending_;

@@ -1,5 +1,7 @@
 #include "support/net/TestHttpServer.h"
 
+#include "support/net/Loopback.h"
+
 #include <ws2tcpip.h>
 
 #include <algorithm>
@@ -43,14 +45,6 @@ std::string Lower(std::string_view text) {
 
 }  // namespace
 
-void EnsureWinsock() {
-  static const bool started = [] {
-    WSADATA data;
-    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  (void)started;
-}
-
 std::string ReceivedRequest::Method() const { return requestLine.substr(0, requestLine.find(' ')); }
 
 std::string ReceivedRequest::Target() const {
@@ -87,17 +81,7 @@ ScriptedReply Reply(int status, std::string_view body, std::string_view contentT
 }
 
 TestHttpServer::TestHttpServer(Handler handler) : handler_(std::move(handler)) {
-  EnsureWinsock();
-  listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  ::listen(listener_, SOMAXCONN);
-  int length = sizeof(address);
-  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
+  listener_ = ListenOnLoopback(SOMAXCONN, port_);
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 

@@ -67,7 +67,4 @@ class TestHttpServer {
   std::thread acceptor_;
 };
 
-// Winsock for the whole test process (WSAStartup once).
-void EnsureWinsock();
-
 }  // namespace test
