@@ -179,7 +179,7 @@ void CMainFrame::OnModifyChannel() {
     return;
   }
   Config().SetString(section::Channel(id), L"URL", url);
-  tree_.RemoveItem(key);  // with its feed items, which leave feedItems_ too
+  RemoveRecords({tree_.FindItem(key)});  // with its feed items, which leave feedItems_ too
   auto* renewed = new CChannel(url, id);
   if (!tree_.AddItem(renewed, true)) delete renewed;
 }

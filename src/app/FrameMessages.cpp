@@ -1,5 +1,7 @@
 // The frame's private message, its one-second timer and its popup queue.
 #include <algorithm>
+#include <unordered_set>
+#include <vector>
 #include <string_view>
 
 #include "app/MainFrame.h"
@@ -67,7 +69,7 @@ LRESULT CMainFrame::OnFrameMessage(FrameCode code, LPARAM arg) {
       // The answer tells the sender whether the tree took the item (and owns it now).
       return arg && tree_.AddItem(reinterpret_cast<CTreeItem*>(arg), true) ? 1 : 0;
     case frame_code::kDel:
-      if (arg) tree_.RemoveItem(reinterpret_cast<const wchar_t*>(arg));
+      if (arg) RemoveRecords({tree_.FindItem(reinterpret_cast<const wchar_t*>(arg))});
       break;
   }
   return 0;
@@ -102,6 +104,9 @@ void CMainFrame::OnPopupNews(LPARAM code) {
     return;
   }
   if (code != 2) return;
+  // A stray 'NOTI' 2 while no popup is shown is ignored: the count would go below zero,
+  // where no popup is ever shown again, and the waiting popup in front would be dropped.
+  if (popupsShown_ <= 0) return;
   popupsShown_ -= 1;
   if (!popupQueue_.empty()) popupQueue_.pop_front();  // only the pointer: a shown popup frees itself
   if (popupQueue_.empty()) {
@@ -175,7 +180,37 @@ void CMainFrame::OnEnd() {
   if (!feedItems_.empty() && popupsShown_ == 0) ShowTickerIfItHasEntries();
 }
 
+void CMainFrame::RemoveRecords(const std::vector<CTreeItem*>& records) {
+  std::vector<CTreeItem*> shown;
+  for (CTreeItem* record : records)
+    if (record) shown.push_back(record);
+  if (shown.empty()) return;
+  // The tree reports each record it destroys; feedItems_ is swept once at the end.
+  std::unordered_set<const CTreeItem*> removed;
+  removedRecords_ = &removed;
+  try {
+    tree_.RemoveItems(shown);
+  } catch (...) {
+    removedRecords_ = nullptr;
+    SweepFeedItems(removed);
+    throw;
+  }
+  removedRecords_ = nullptr;
+  SweepFeedItems(removed);
+}
+
+void CMainFrame::SweepFeedItems(const std::unordered_set<const CTreeItem*>& removed) {
+  if (removed.empty()) return;
+  feedItems_.erase(std::remove_if(feedItems_.begin(), feedItems_.end(),
+                                  [&](const CFeedItem* item) { return removed.count(item) != 0; }),
+                   feedItems_.end());
+}
+
 void CMainFrame::FeedItemRemoved(CTreeItem& item) {
+  if (removedRecords_) {
+    removedRecords_->insert(&item);
+    return;
+  }
   auto it = std::find(feedItems_.begin(), feedItems_.end(), &item);
   if (it != feedItems_.end()) feedItems_.erase(it);
 }

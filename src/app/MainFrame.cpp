@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "common/Placement.h"
+#include "common/SettingRanges.h"
 #include "common/WindowAlpha.h"
 #include "config/ConfigStore.h"
 #include "display/TrayWndItem.h"
@@ -44,10 +45,12 @@ bool CMainFrame::PreCreateWindow(CREATESTRUCTW& cs) {
   cs.lpszClass = PlainClass();
   // Defaults: the left edge from the work area's width, the top edge from its bottom.
   RECT work = win::PrimaryWorkArea();
-  cs.x = Config().GetInt(section::kWindow, L"MAIN_X", (work.right - work.left) - 200);
-  cs.y = Config().GetInt(section::kWindow, L"MAIN_Y", work.bottom - 300);
-  cs.cx = Config().GetInt(section::kWindow, L"MAIN_CX", 200);
-  cs.cy = Config().GetInt(section::kWindow, L"MAIN_CY", 300);
+  cs.x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"MAIN_X", (work.right - work.left) - 200));
+  cs.y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"MAIN_Y", work.bottom - 300));
+  cs.cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"MAIN_CX", 200), 200,
+                                ::GetSystemMetrics(SM_CXMIN), work.right - work.left);
+  cs.cy = setting::WindowExtent(Config().GetInt(section::kWindow, L"MAIN_CY", 300), 300,
+                                ::GetSystemMetrics(SM_CYMIN), work.bottom - work.top);
   return true;
 }
 
@@ -71,7 +74,9 @@ int CMainFrame::OnCreate() {
   CreateTrayIcon();
   std::wstring title = win::LoadResString(IDR_MAINFRAME);
   ::SetWindowTextW(Hwnd(), title.c_str());
-  ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadSmallIcon(IDI_TRAY)));
+  // Ours to destroy: a window does not destroy the icons it is given.
+  smallIcon_.Reset(LoadSmallIcon(IDI_TRAY));
+  ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
   trayIcon_->SetTip(title.c_str());
   trayIcon_->SetIcon(IDI_TRAY);
 

@@ -6,6 +6,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/MainChannelTree.h"
@@ -91,6 +92,10 @@ class CMainFrame : public win::FrameWindow {
   void ShowTickerIfItHasEntries();
   void PopupGone(CTrayWndItem* popup);
   void FeedItemRemoved(CTreeItem& item);
+  // Removes records (null ones are skipped) and whatever is below them from the tree, and
+  // their feed items from feedItems_, in one pass.
+  void RemoveRecords(const std::vector<CTreeItem*>& records);
+  void SweepFeedItems(const std::unordered_set<const CTreeItem*>& removed);
 
   // Commands (Commands.cpp).
   CChannel* SelectedChannel() const;
@@ -117,6 +122,8 @@ class CMainFrame : public win::FrameWindow {
   unsigned lastFetchEnd_ = 0;
   int arrivalCounter_ = 0;
   std::vector<CFeedItem*> feedItems_;  // not owned: the tree owns the items
+  std::unordered_set<const CTreeItem*>* removedRecords_ = nullptr;  // during RemoveRecords
 
   UINT taskbarCreated_ = 0;
+  win::Icon smallIcon_;  // the window's small icon; destroyed after the window
 };

@@ -2,12 +2,12 @@
 // When the next automatic refresh is due. Portable, so that it is tested natively.
 #include <cstdint>
 
+#include "common/SettingRanges.h"
+
 // The refresh interval in milliseconds: "RSS_TIMER" seconds, at least 10 s (a zero,
-// small or negative setting gives 10 s).
+// small or negative setting gives 10 s) and at most a day.
 constexpr uint32_t RefreshInterval(int seconds) {
-  if (seconds < 10) return 10000;
-  const uint64_t ms = static_cast<uint64_t>(seconds) * 1000u;
-  return ms > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(ms);
+  return static_cast<uint32_t>(setting::RefreshSeconds(seconds)) * 1000u;
 }
 
 // True when at least the interval has passed since the end of the last fetch. Measured as

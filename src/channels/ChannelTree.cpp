@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <new>
 #include <utility>
 
 #include "channels/LabelFit.h"
@@ -146,10 +147,10 @@ bool ChannelTree::AddItem(CTreeItem* item, bool expanded) {
   // A child goes under its parent's entry, which must be one of ours.
   if (item->parent && FindItem(item->parent->key) != item->parent) return false;
 
-  // Everything that may fail for want of memory happens before the control changes.
+  // Everything that may fail for want of memory happens before the control changes, and
+  // the key goes in last of all: a failure before then leaves no trace of the record.
   std::vector<CTreeItem*>& siblings = Siblings(item->parent);
   siblings.reserve(siblings.size() + 1);
-  auto slot = items_.emplace(item->key, nullptr).first;
   pendingFits_.reserve(pendingFits_.size() + 1);
 
   // The siblings are sorted, so the place a full stable sort would give the new record is
@@ -169,6 +170,7 @@ bool ChannelTree::AddItem(CTreeItem* item, bool expanded) {
       text = FittedText(*item, labelLeft_[depth], bold, measurer);
     }
   }
+  auto slot = items_.emplace(item->key, nullptr).first;
   {
     // Inserted as in a batch of one: the control lays out once, without invalidating
     // every entry below the new one on its own (what makes each insertion cost time in
@@ -191,9 +193,18 @@ bool ChannelTree::AddItem(CTreeItem* item, bool expanded) {
     item->treeHandle = handle;
     siblings.insert(place, item);
     slot->second.reset(item);
-    FitLabels(item);  // when the batch ends, the control having laid the entry out
+    // The record is ours now: nothing after this may throw it back at the caller, who
+    // would free it a second time.
+    try {
+      FitLabels(item);  // when the batch ends, the control having laid the entry out
+    } catch (const std::bad_alloc&) {
+      // A label left unshortened until the next fit; the record itself is in place.
+    }
   }
-  if (item->parent) item->parent->OnChildAdded(*this, *item);
+  try {
+    if (item->parent) item->parent->OnChildAdded(*this, *item);
+  } catch (const std::bad_alloc&) {
+  }
   return true;
 }
 
@@ -209,14 +220,37 @@ void ChannelTree::RemoveItem(const std::wstring& key) {
   FitLabels();
 }
 
-void ChannelTree::DiscardSubtree(CTreeItem& item) {
-  // Children first, from the first one on, each telling its parent.
-  for (;;) {
-    auto children = children_.find(&item);
-    if (children == children_.end() || children->second.empty()) break;
-    DiscardSubtree(*children->second.front());
+void ChannelTree::RemoveItems(const std::vector<CTreeItem*>& records) {
+  if (records.empty()) return;
+  UpdateBatch batch(*this);
+  Quiet quiet(Hwnd());
+  // Sibling lists lose their removed members in one sweep each at the end, not one
+  // search per record: a channel dropping thousands of items stays linear.
+  std::unordered_set<CTreeItem*> removed;
+  removedInBulk_ = &removed;
+  for (CTreeItem* record : records) {
+    if (removed.count(record)) continue;  // went with an ancestor already
+    auto found = items_.find(record->key);
+    if (found == items_.end() || found->second.get() != record) continue;
+    const HTREEITEM handle = record->treeHandle;
+    DiscardSubtree(*record);
+    if (Hwnd() && handle) Control(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(handle));
   }
-  children_.erase(&item);
+  removedInBulk_ = nullptr;
+  for (auto& [parent, list] : children_)
+    list.erase(std::remove_if(list.begin(), list.end(), [&](CTreeItem* child) { return removed.count(child) != 0; }),
+               list.end());
+  FitLabels();
+}
+
+void ChannelTree::DiscardSubtree(CTreeItem& item) {
+  // Children first, from the first one on, each telling its parent. The list is taken
+  // whole, so that no child has to be searched for in it.
+  if (auto children = children_.find(&item); children != children_.end()) {
+    const std::vector<CTreeItem*> list = std::move(children->second);
+    children_.erase(children);
+    for (CTreeItem* child : list) DiscardSubtree(*child);
+  }
 
   const HTREEITEM handle = item.treeHandle;
   if (Hwnd() && handle) {
@@ -230,7 +264,9 @@ void ChannelTree::DiscardSubtree(CTreeItem& item) {
   if (handle == dropTarget_) dropTarget_ = nullptr;
   if (handle == toolItem_) DropTool();
   pendingFits_.erase(&item);
-  if (auto siblings = children_.find(item.parent); siblings != children_.end()) {
+  if (removedInBulk_) {
+    removedInBulk_->insert(&item);
+  } else if (auto siblings = children_.find(item.parent); siblings != children_.end()) {
     auto& list = siblings->second;
     list.erase(std::remove(list.begin(), list.end(), &item), list.end());
   }
@@ -371,14 +407,13 @@ void ChannelTree::FitLabels(CTreeItem* item) {
   }
   // The labels move; the tooltip's tool is placed again at the next mouse move.
   DropTool();
-  // Every entry on screen, in display order: entries come into view only through changes
-  // that fit the window's labels again (scrolling, resizing, expanding, removing, ...).
-  const int bottom = win::ClientRect(Hwnd()).bottom;
-  for (HTREEITEM entry = FirstVisible(); entry;
+  // Every entry that has a place (each ancestor expanded), on screen or scrolled away:
+  // the control can bring any of them into view without telling us (type-ahead, the
+  // selection moved by a key), so none may keep a label made for another width.
+  for (HTREEITEM entry = reinterpret_cast<HTREEITEM>(Control(TVM_GETNEXTITEM, TVGN_ROOT, 0)); entry;
        entry = reinterpret_cast<HTREEITEM>(
            Control(TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, reinterpret_cast<LPARAM>(entry)))) {
     if (!LabelRect(entry, label)) continue;
-    if (label.top >= bottom) break;
     if (CTreeItem* record = ItemOf(entry)) FitLabel(*record, label, measurer);
   }
 }
@@ -505,6 +540,11 @@ LRESULT ChannelTree::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_LBUTTONUP:
       OnLButtonUp();
+      break;
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse mid-drag: the button-up will not come here, so the
+      // drag ends now, without a drop.
+      if (dragging_ && reinterpret_cast<HWND>(lParam) != Hwnd()) CancelDrag();
       break;
     case WM_LBUTTONDBLCLK: {
       LRESULT result = DefaultMessage(msg, wParam, lParam);
@@ -727,15 +767,21 @@ void ChannelTree::OnMouseMove(WPARAM, LPARAM lParam) {
 
 void ChannelTree::OnLButtonUp() {
   if (!dragging_) return;
+  const HTREEITEM dragged = dragItem_;
+  const HTREEITEM target = dropTarget_;
+  CancelDrag();
+  if (dragged && target != dragged)
+    if (CTreeItem* item = ItemOf(dragged)) item->DropOnto(ItemOf(target));
+}
+
+void ChannelTree::CancelDrag() {
+  // Cleared first: releasing the capture sends WM_CAPTURECHANGED back here.
+  dragging_ = false;
+  dragItem_ = dropTarget_ = nullptr;
   ::ImageList_DragLeave(Hwnd());
   ::ImageList_EndDrag();
   if (::GetCapture() == Hwnd()) ::ReleaseCapture();
-  const HTREEITEM dragged = std::exchange(dragItem_, nullptr);
-  const HTREEITEM target = std::exchange(dropTarget_, nullptr);
-  dragging_ = false;
   HighlightDropTarget(nullptr);
-  if (dragged && target != dragged)
-    if (CTreeItem* item = ItemOf(dragged)) item->DropOnto(ItemOf(target));
 }
 
 void ChannelTree::HighlightDropTarget(HTREEITEM target) {

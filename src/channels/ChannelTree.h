@@ -40,6 +40,9 @@ class ChannelTree : public win::Window {
   bool AddItem(CTreeItem* item, bool expanded);
   // Removes and destroys the record with that key and everything below it.
   void RemoveItem(const std::wstring& key);
+  // Removes and destroys these records (each must be shown) and everything below them,
+  // in one pass however many there are.
+  void RemoveItems(const std::vector<CTreeItem*>& records);
   // Removes and destroys every record.
   void RemoveAll();
   // Applies a record's changed data: boldness, images, label and sibling order.
@@ -121,6 +124,8 @@ class ChannelTree : public win::Window {
   void OnContextMenu(LPARAM lParam);
   void OnMouseMove(WPARAM wParam, LPARAM lParam);
   void OnLButtonUp();
+  // Ends a drag without a drop: image, capture and highlight.
+  void CancelDrag();
   void OnDropFiles(HDROP drop);
   void AfterScroll();
   void OnItemExpanded(const NMTREEVIEWW& info);
@@ -143,6 +148,8 @@ class ChannelTree : public win::Window {
   // window's labels are fitted again then.
   int updateDepth_ = 0;
   std::unordered_set<CTreeItem*> pendingFits_;
+  // During RemoveItems: the records discarded so far, taken from their sibling lists at the end.
+  std::unordered_set<CTreeItem*>* removedInBulk_ = nullptr;
   bool refitPending_ = false;
   std::unique_ptr<Quiet> batchQuiet_;
   std::unique_ptr<Measurer> batchMeasurer_;  // shared by the labels fitted before insertion

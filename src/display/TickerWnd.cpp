@@ -3,9 +3,11 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "common/FrameCode.h"
 #include "common/Placement.h"
+#include "common/SettingRanges.h"
 #include "common/WindowAlpha.h"
 #include "config/ConfigStore.h"
 #include "display/PointFont.h"
@@ -14,6 +16,7 @@ namespace {
 constexpr UINT_PTR kTimer = 0;
 constexpr wchar_t kClassName[] = L"pellora.Ticker";
 constexpr int kDefaultWidth = 200;
+constexpr int kMinWidth = 20;
 constexpr int kDefaultTop = 50;
 constexpr int kWheelStart = -5;  // the wheel and the right button show a title from here
 
@@ -30,9 +33,10 @@ TickerWnd::~TickerWnd() {
 bool TickerWnd::Create(HWND owner) {
   if (!RegisterWindowClass(kClassName, 0, ::LoadCursorW(nullptr, IDC_HAND))) return false;
   RECT work = win::PrimaryWorkArea();
-  int x = Config().GetInt(section::kWindow, L"TICKER_X", work.right - kDefaultWidth);
-  int y = Config().GetInt(section::kWindow, L"TICKER_Y", kDefaultTop);
-  int cx = Config().GetInt(section::kWindow, L"TICKER_CX", kDefaultWidth);
+  const int x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"TICKER_X", work.right - kDefaultWidth));
+  const int y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"TICKER_Y", kDefaultTop));
+  const int cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"TICKER_CX", kDefaultWidth), kDefaultWidth,
+                                       kMinWidth, work.right - work.left);
   if (!CreateEx(WS_EX_TOPMOST | WS_EX_LAYERED, kClassName, nullptr, WS_POPUP, x, y, cx, kHeight, owner, nullptr))
     return false;
   KeepOnScreen();
@@ -46,7 +50,7 @@ std::wstring TickerWnd::CurrentTitle() const {
 
 int TickerWnd::OnCreate() {
   // Fewer than one entry cannot scroll; a stored 0 or negative count keeps one.
-  capacity_ = static_cast<size_t>(std::max(1, Config().GetInt(section::kConfig, L"TICKER_CNT", kDefaultCapacity)));
+  capacity_ = setting::TickerCapacity(Config().GetInt(section::kConfig, L"TICKER_CNT", kDefaultCapacity));
   current_ = entries_.end();
   offset_ = -kGap;
   hovered_ = true;
@@ -68,6 +72,7 @@ void TickerWnd::KeepOnScreen() {
 }
 
 void TickerWnd::OnTimer() {
+  TakeQueued();
   if (!::IsWindowVisible(Hwnd())) return;
   RECT client = win::ClientRect(Hwnd());
   POINT cursor{};
@@ -85,7 +90,7 @@ void TickerWnd::OnTimer() {
     ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEALL));
   }
   if (inside != hovered_) {
-    SetWindowAlpha(Hwnd(), inside ? 100 : Config().GetInt(section::kConfig, L"TICKER_ALPHA", 60));
+    SetWindowAlpha(Hwnd(), inside ? 100 : setting::OpacityPercent(Config().GetInt(section::kConfig, L"TICKER_ALPHA", 60)));
     hovered_ = inside;
   }
 }
@@ -186,11 +191,46 @@ void TickerWnd::OnFrameMessage(WPARAM code, LPARAM arg) {
       if (arg) {
         entries_.push_back(Entry{std::unique_ptr<ViewRequest>(reinterpret_cast<ViewRequest*>(arg))});
         TrimToCeiling();
+      } else {
+        TakeQueued();
       }
       break;
     case frame_code::kMain:
       owner_ = reinterpret_cast<HWND>(arg);
       break;
+  }
+}
+
+void TickerWnd::Enqueue(std::vector<std::unique_ptr<ViewRequest>> entries) {
+  if (entries.empty()) return;
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> guard(queueLock_);
+    if (queued_.empty()) {
+      queued_ = std::move(entries);
+    } else {
+      queued_.insert(queued_.end(), std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()));
+    }
+    post = !wakePosted_;
+    wakePosted_ = true;
+  }
+  if (post && (!Hwnd() || !::PostMessageW(Hwnd(), WM_USER, frame_code::kAdd, 0))) {
+    std::lock_guard<std::mutex> guard(queueLock_);
+    wakePosted_ = false;  // the next Enqueue tries again; the timer takes them meanwhile
+  }
+}
+
+void TickerWnd::TakeQueued() {
+  std::vector<std::unique_ptr<ViewRequest>> taken;
+  {
+    std::lock_guard<std::mutex> guard(queueLock_);
+    taken.swap(queued_);
+    wakePosted_ = false;
+  }
+  for (auto& request : taken) {
+    if (!request) continue;
+    entries_.push_back(Entry{std::move(request)});
+    TrimToCeiling();
   }
 }
 
@@ -203,8 +243,10 @@ void TickerWnd::TrimToCeiling() {
   const bool visible = ::IsWindowVisible(Hwnd()) != FALSE;
   while (entries_.size() > ceiling) {
     if (current_ == entries_.begin()) {
-      if (visible) break;           // on screen: it stays
-      current_ = entries_.end();  // hidden: start again from the first entry kept
+      if (visible) break;  // on screen: it stays
+      // Hidden: start again from the first entry kept, from its beginning.
+      current_ = entries_.end();
+      offset_ = -kGap;
     }
     entries_.pop_front();
   }
@@ -276,6 +318,11 @@ LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       ::KillTimer(Hwnd(), kTimer);
       entries_.clear();
       current_ = entries_.end();
+      {
+        std::lock_guard<std::mutex> guard(queueLock_);
+        queued_.clear();
+        wakePosted_ = false;
+      }
       ReleaseBackBuffer();
       font_.Reset();
       return 0;

@@ -5,14 +5,17 @@
 // steps through the titles with the wheel, moves with Ctrl + drag (snapping to the work
 // area's edges) and remembers its position.
 //
-// The frame creates it with Create(frame), sends it 'MAIN' with the frame and posts it
-// 'ADD' with heap ViewRequest records, which the ticker then owns.
+// The frame creates it with Create(frame), sends it 'MAIN' with the frame and hands it new
+// titles with Enqueue (or posts it 'ADD' with one heap ViewRequest record); the ticker
+// owns the records it takes.
 #include <windows.h>
 
 #include <list>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Records.h"
 #include "win/Handles.h"
@@ -34,6 +37,12 @@ class TickerWnd : public win::Window {
 
   // Beyond this many times its capacity the list drops its oldest entries at once.
   static constexpr size_t kCeilingFactor = 10;
+
+  // Hands over new entries, from any thread. They wait in a queue that one posted 'ADD'
+  // without a record empties: a feed of 20,000 new items must not post 20,000 messages,
+  // since a thread's queue holds only 10,000 and a failed post would lose the message.
+  // Should that one post fail, the next Enqueue or the next tick takes the entries.
+  void Enqueue(std::vector<std::unique_ptr<ViewRequest>> entries);
 
   bool HasEntries() const { return !entries_.empty(); }
   size_t EntryCount() const { return entries_.size(); }
@@ -65,10 +74,15 @@ class TickerWnd : public win::Window {
   void OnWheel(int delta);
   void RestartCurrent();
   void TrimToCeiling();
+  void TakeQueued();
   void OnLButtonDown(POINT at, bool control);
   void OnMouseMove(POINT at);
   void OnLButtonUp();
   void OnMove();
+
+  std::mutex queueLock_;
+  std::vector<std::unique_ptr<ViewRequest>> queued_;  // under queueLock_
+  bool wakePosted_ = false;                           // under queueLock_
 
   EntryList entries_;
   EntryList::iterator current_;  // entries_.end() plays the sentinel: not started yet

@@ -180,8 +180,11 @@ void CTrayWndItem::OnClick(int button, POINT at) {
   lastTick_ = ::GetTickCount();
   const LONG width = win::ClientRect(Hwnd()).right;
   const bool onCloseButton = at.x >= width - closeSize_.cx && at.y <= closeSize_.cy;
-  if (button == 1 && !onCloseButton) fun(1);
-  if (button == 2 && at.x < width - closeSize_.cx && at.y > closeSize_.cy) fun(2);
+  // fun is the last thing done here: the object may be gone when it returns.
+  if (button == 1 && !onCloseButton)
+    fun(1);
+  else if (button == 2 && at.x < width - closeSize_.cx && at.y > closeSize_.cy)
+    fun(2);
 }
 
 void CTrayWndItem::DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
@@ -271,8 +274,12 @@ LRESULT CTrayWndItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP: {
+      // The click's action may pump messages (a shell launch, the frame's 'VIEW'), during
+      // which this popup can run out and be deleted: the default handling comes first,
+      // and nothing touches the object once the action has started.
+      Window::OnMessage(msg, wParam, lParam);
       OnClick(msg == WM_LBUTTONUP ? 1 : 2, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      break;
+      return 0;
     }
     case WM_SHOWWINDOW:
       // Popups stay on screen when the owner is minimised.

@@ -13,7 +13,8 @@ UINT VersionNotifyWnd::CloseBitmap() { return IDB_CLOSE; }
 bool VersionNotifyWnd::OpenLink(const std::wstring& link) { return OpenLinkInShell(link); }
 
 void VersionNotifyWnd::fun(int button) {
-  if (button == 1) OpenLink(link_);
+  // A copy: the shell may pump messages during which this popup is deleted.
+  if (button == 1) OpenLink(std::wstring(link_));
 }
 
 void VersionNotifyWnd::DrawContent(HDC dc) {

@@ -1,6 +1,7 @@
 #include "display/ViewFrm.h"
 
 #include "common/Placement.h"
+#include "common/SettingRanges.h"
 #include "config/ConfigStore.h"
 #include "res/resource.h"
 #include "win/Module.h"
@@ -37,11 +38,14 @@ bool CViewFrm::Create() {
 bool CViewFrm::PreCreateWindow(CREATESTRUCTW& cs) {
   cs.dwExStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
   cs.lpszClass = PlainClass();
-  const int x = Config().GetInt(section::kWindow, L"VIEW_X", kDefaultX);
-  const int y = Config().GetInt(section::kWindow, L"VIEW_Y", kDefaultY);
-  const int cx = Config().GetInt(section::kWindow, L"VIEW_CX", kDefaultWidth);
-  const int cy = Config().GetInt(section::kWindow, L"VIEW_CY", kDefaultHeight);
-  Box placed = ClampViewPlacement(x, y, cx, cy, ToBox(win::PrimaryWorkArea()));
+  const Box work = ToBox(win::PrimaryWorkArea());
+  const long x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"VIEW_X", kDefaultX));
+  const long y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"VIEW_Y", kDefaultY));
+  const long cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"VIEW_CX", kDefaultWidth), kDefaultWidth,
+                                        ::GetSystemMetrics(SM_CXMIN), work.Width());
+  const long cy = setting::WindowExtent(Config().GetInt(section::kWindow, L"VIEW_CY", kDefaultHeight), kDefaultHeight,
+                                        ::GetSystemMetrics(SM_CYMIN), work.Height());
+  Box placed = ClampViewPlacement(x, y, cx, cy, work);
   cs.x = placed.left;
   cs.y = placed.top;
   cs.cx = placed.Width();

@@ -1,4 +1,5 @@
 // One channel's download result becomes tree entries, ticker entries and popups.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -93,8 +94,10 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
 
     const bool toTicker = Config().GetInt(section, L"TICKER", 1) != 0;
     const bool notify = Config().GetInt(section, L"NOTI", 0) != 0;
-    // A feed's new items are laid out and fitted once, not once per item.
+    // A feed's new items are laid out and fitted once, not once per item, and reach the
+    // ticker in one hand-over.
     ChannelTree::UpdateBatch batch(tree_);
+    std::vector<std::unique_ptr<ViewRequest>> tickerEntries;
     for (XmlNode* node : channelNode->children) {
       if (!NameIs(node->name, L"item")) continue;  // only direct children of the channel
       XmlNode* titleNode = document.Find(L"title", node, true);
@@ -126,11 +129,7 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
         delete item;
         continue;
       }
-      if (toTicker) {
-        auto* entry = new ViewRequest(title, link, L"");
-        if (!::PostMessageW(ticker_.Hwnd(), WM_USER, frame_code::kAdd, reinterpret_cast<LPARAM>(entry)))
-          delete entry;
-      }
+      if (toTicker) tickerEntries.push_back(std::make_unique<ViewRequest>(title, link, L""));
       if (!channel->notYetLoaded && notify) {
         auto* popup = new NotifyWnd(Hwnd(), channel->title, title, link, category);
         popup->SetDisplayTime(kPopupTime);
@@ -139,13 +138,14 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
       }
       item->seen = true;
     }
+    ticker_.Enqueue(std::move(tickerEntries));
     channel->notYetLoaded = false;
   }
 
-  // Items the parsed feed no longer lists (all of them after a parse failure) go.
-  std::vector<std::wstring> gone;
+  // Items the parsed feed no longer lists (all of them after a parse failure) go, in one
+  // pass over the list and the tree however many there are.
+  std::vector<CTreeItem*> gone;
   for (CFeedItem* item : feedItems_)
-    if (item->parent == channel && !item->seen) gone.push_back(item->key);
-  ChannelTree::UpdateBatch batch(tree_);
-  for (const std::wstring& key : gone) tree_.RemoveItem(key);
+    if (item->parent == channel && !item->seen) gone.push_back(item);
+  RemoveRecords(gone);
 }

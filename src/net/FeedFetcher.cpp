@@ -3,6 +3,7 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <optional>
 #include <vector>
 
 #include "common/DebugTrace.h"
@@ -53,14 +54,38 @@ std::wstring ReadFeedFile(const std::wstring& path, const std::wstring& url) {
   return FeedText(bytes);
 }
 
+std::atomic<FetchFault> fetchFault{nullptr};
+
+// One channel's result. Whatever body was written is handed on, except after the
+// deadline: a trickle cut off part-way is no document and counts as not downloaded. A
+// failure of any kind (memory for a huge document above all) is that channel's failed
+// download, never the end of the run or of the program.
 void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url) {
-  FeedRequest request(url);
-  request.Execute();  // the result is not looked at: whatever body was written is handed on
-  FeedResult result{id, url, ReadFeedFile(request.OutputPath(), url)};
+  std::optional<FeedRequest> request;
+  std::wstring text;
+  try {
+    if (FetchFault fault = fetchFault.load()) fault(url);
+    request.emplace(url);
+    request->Execute();
+    if (!request->TimedOut()) text = ReadFeedFile(request->OutputPath(), url);
+  } catch (...) {
+    DebugTrace(L"Download failed : [%ls]\n", url.c_str());
+    text = std::wstring();
+  }
+  FeedResult result{id, url, std::move(text)};
   SendResult(frame, result);
 }  // the request deletes its file here
 
-void FeedFetcherRun(HWND frame) {
+// 'END' must arrive, or the frame stays "fetching" and never refreshes again. A post
+// fails when the thread's queue is full; a sent message does not go through that queue.
+void DeliverEnd(HWND frame) {
+  if (::PostMessageW(frame, WM_USER, frame_code::kEnd, 0)) return;
+  if (!::IsWindow(frame)) return;
+  DebugTrace(L"END could not be posted (%lu), sent instead\n", static_cast<unsigned long>(::GetLastError()));
+  ::SendMessageW(frame, WM_USER, frame_code::kEnd, 0);
+}
+
+void FetchAll(HWND frame) {
   const bool connected = IsConnected();
   std::vector<std::wstring> ids;
   Config().EnumSubsections(section::kConfig, ids);
@@ -76,7 +101,15 @@ void FeedFetcherRun(HWND frame) {
     if (url.empty() || url[0] == L'#') continue;
     FetchChannel(frame, id, url);
   }
-  ::PostMessageW(frame, WM_USER, frame_code::kEnd, 0);
+}
+
+void FeedFetcherRun(HWND frame) {
+  try {
+    FetchAll(frame);
+  } catch (...) {
+    DebugTrace(L"fetch run failed\n");
+  }
+  DeliverEnd(frame);
 }
 
 }  // namespace
@@ -95,3 +128,5 @@ std::wstring FeedText(std::string_view bytes) {
 }
 
 void SetConnectionProbeForTesting(ConnectionProbe probe) { connectionProbe.store(probe); }
+
+void SetFetchFaultForTesting(FetchFault fault) { fetchFault.store(fault); }

@@ -9,7 +9,9 @@
 #include <string_view>
 
 // Starts one run on a thread of its own (_beginthread) that receives only `frame`.
-// False when the thread could not be started (then no 'END' will come).
+// False when the thread could not be started (then no 'END' will come). Once started,
+// 'END' always comes while the frame exists: a channel whose download or conversion
+// fails in any way (an exception included) is sent with an empty text.
 bool StartFeedFetcher(HWND frame);
 
 // A downloaded document as text: UTF-16LE after a byte-order mark, else the bytes up to
@@ -20,3 +22,8 @@ std::wstring FeedText(std::string_view bytes);
 // platform's InternetGetConnectedState.
 using ConnectionProbe = bool (*)();
 void SetConnectionProbeForTesting(ConnectionProbe probe);
+
+// Called on the fetch thread before each download, with the channel's address; a test
+// makes it throw to stand for a failure deep inside the download. Null: none.
+using FetchFault = void (*)(const std::wstring& url);
+void SetFetchFaultForTesting(FetchFault fault);

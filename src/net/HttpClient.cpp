@@ -1,7 +1,8 @@
 #include "net/HttpClient.h"
 
+#include <bcrypt.h>
+
 #include <cstring>
-#include <cstdlib>
 #include <limits>
 #include <new>
 
@@ -50,6 +51,15 @@ bool ReadWhole(HANDLE file, char* out, size_t size) {
   return true;
 }
 
+// A value in rand()'s range (0 to 32767) from the system's random generator.
+int RandomValue() {
+  uint16_t value = 0;
+  if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&value), sizeof(value),
+                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+    value = static_cast<uint16_t>(::GetTickCount() ^ (::GetCurrentThreadId() << 7));
+  return value & 0x7FFF;
+}
+
 }  // namespace
 
 HttpClient::HttpClient() : session_(OpenInternetSession()) {}
@@ -81,7 +91,21 @@ int HttpClient::Connect() {
 }
 
 int HttpClient::Execute() {
+  timedOut_ = false;
+  NetDeadline deadline;
+  const int result = Run(deadline);
+  deadline.Stop();
+  if (deadline.Expired()) {
+    timedOut_ = true;
+    DebugTrace(L"Deadline passed : %ls\n", GetUrl().c_str());
+    return -1;
+  }
+  return result;
+}
+
+int HttpClient::Run(NetDeadline& deadline) {
   if (Connect() == -1) return -1;
+  deadline.Watch(connection_);
 
   const std::wstring object = path_ + (query_.empty() ? L"" : L"?" + query_);
   // No certificate or redirect problem is ignored: an HTTPS feed that cannot prove who
@@ -90,6 +114,7 @@ int HttpClient::Execute() {
   request_.Reset(::HttpOpenRequestW(connection_.Get(), GetVerb().c_str(), object.c_str(), L"HTTP/1.1", nullptr,
                                     nullptr, flags, 1));
   if (!request_) return -1;
+  deadline.Watch(request_);
   SetNetworkTimeouts(request_.Get());
   if (isHttps_) {
     // Revocation alone stays unchecked: an unreachable revocation server would fail every
@@ -137,20 +162,23 @@ int HttpClient::Execute() {
   }
 
   std::string memory;
-  const bool complete = ReadBody(output.Get(), memory);
+  const bool complete = ReadBody(output.Get(), memory, deadline);
   // What arrived before a failure stays readable, as it does in the output file.
   if (!output) response_ = ToWide(memory, CP_ACP);
   return complete ? static_cast<int>(status) : -1;
 }
 
-bool HttpClient::ReadBody(HANDLE output, std::string& memory) {
+bool HttpClient::ReadBody(HANDLE output, std::string& memory, const NetDeadline& deadline) {
   const uint64_t limit = GetBodyLimit();
   uint64_t total = 0;
   char buffer[kChunkBuffer];
   for (;;) {
+    // Where closing the handle does not cancel a blocked read (Wine), a trickle still
+    // ends here, at the first chunk after the deadline.
+    if (deadline.Expired()) return false;
     std::memset(buffer, 0, sizeof(buffer));
     DWORD read = 0;
-    if (!::InternetReadFile(request_.Get(), buffer, kChunkBuffer - 1, &read)) return false;
+    if (!::InternetReadFile(request_.Get(), buffer, ArrivedBytes(request_.Get(), kChunkBuffer - 1), &read)) return false;
     if (read == 0) return true;
     if (output != INVALID_HANDLE_VALUE) {
       DWORD written = 0;
@@ -178,11 +206,13 @@ bool HttpClient::BuildUpload(const std::wstring& file, std::wstring& headers, st
     return false;
   }
 
-  // The four values are drawn in this order and printed last first.
-  const int first = std::rand();
-  const int second = std::rand();
-  const int third = std::rand();
-  const int fourth = std::rand();
+  // The four values are drawn in this order and printed last first. They come from the
+  // system's generator: rand() is per thread and never seeded on this worker, so every
+  // upload would carry the same boundary, and a file containing it would break the body.
+  const int first = RandomValue();
+  const int second = RandomValue();
+  const int third = RandomValue();
+  const int fourth = RandomValue();
   const std::wstring boundary = multipart::Boundary(first, second, third, fourth);
   headers = multipart::RequestHeaders(boundary, GetHeaders());
   const std::wstring name = multipart::UploadName(file);

@@ -11,6 +11,8 @@
 
 #include "win/Handles.h"
 
+class NetDeadline;
+
 class HttpClient {
  public:
   HttpClient();
@@ -22,13 +24,17 @@ class HttpClient {
   int Connect();
 
   // -1 when the connection, the request, the sending, the output file or the reading
-  // failed; 0 when the request was sent but its status code could not be read; otherwise
+  // failed, or when the whole request outlasted the download deadline; 0 when the request was sent but its status code could not be read; otherwise
   // the server's status code, whatever it is (the body is stored for every status).
   int Execute();
 
   // The response body when no output file was given, read from the ANSI code page; each
   // received chunk ends at its first zero byte.
   const std::wstring& Response() const { return response_; }
+
+  // Whether the last Execute ended because the whole request took longer than the
+  // download deadline (it then returned -1).
+  bool TimedOut() const { return timedOut_; }
 
   // The split address, after Connect.
   bool IsHttps() const { return isHttps_; }
@@ -50,16 +56,19 @@ class HttpClient {
   virtual uint64_t GetBodyLimit();
 
  private:
+  // Execute within the deadline, which closes the connection and the request when it runs out.
+  int Run(NetDeadline& deadline);
   // Builds the upload's headers and body; false (traced) ends Execute with -1.
   bool BuildUpload(const std::wstring& file, std::wstring& headers, std::vector<char>& body);
   // Streams the body to `output` (or to memory when it is not open); false on a failure.
-  bool ReadBody(HANDLE output, std::string& memory);
+  bool ReadBody(HANDLE output, std::string& memory, const NetDeadline& deadline);
 
   // Released in reverse order: request, connection, session.
   win::InternetHandle session_;
   win::InternetHandle connection_;
   win::InternetHandle request_;
   bool isHttps_ = false;
+  bool timedOut_ = false;
   std::wstring path_;
   std::wstring query_;
   std::wstring response_;

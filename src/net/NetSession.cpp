@@ -7,6 +7,7 @@
 namespace {
 
 std::atomic<DWORD> timeoutOverride{0};
+std::atomic<DWORD> deadlineOverride{0};
 std::atomic<int> runningWorkers{0};
 
 struct WorkerStart {
@@ -37,6 +38,55 @@ void SetNetworkTimeouts(HINTERNET handle) {
 }
 
 void SetNetworkTimeoutForTesting(DWORD ms) { timeoutOverride.store(ms); }
+
+NetDeadline::NetDeadline() {
+  DWORD ms = deadlineOverride.load();
+  if (ms == 0) ms = kDownloadDeadlineMs;
+  if (!::CreateTimerQueueTimer(&timer_, nullptr, &NetDeadline::OnTimer, this, ms, 0, WT_EXECUTEONLYONCE)) {
+    // Without a timer the per-operation time-outs still bound each wait.
+    timer_ = nullptr;
+  }
+}
+
+void CALLBACK NetDeadline::OnTimer(void* self, BOOLEAN) { static_cast<NetDeadline*>(self)->Expire(); }
+
+void NetDeadline::Expire() {
+  std::lock_guard<std::mutex> guard(lock_);
+  expired_ = true;
+  for (auto it = watched_.rbegin(); it != watched_.rend(); ++it)
+    if (**it) ::InternetCloseHandle((*it)->Get());
+}
+
+void NetDeadline::Watch(win::InternetHandle& handle) {
+  std::lock_guard<std::mutex> guard(lock_);
+  watched_.push_back(&handle);
+  if (expired_ && handle) ::InternetCloseHandle(handle.Get());
+}
+
+void NetDeadline::Stop() {
+  if (timer_) {
+    // INVALID_HANDLE_VALUE: returns only once a running callback has finished.
+    ::DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
+    timer_ = nullptr;
+  }
+  std::lock_guard<std::mutex> guard(lock_);
+  if (expired_)
+    for (win::InternetHandle* handle : watched_) handle->Release();  // already closed
+  watched_.clear();
+}
+
+bool NetDeadline::Expired() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return expired_;
+}
+
+DWORD ArrivedBytes(HINTERNET request, DWORD most) {
+  DWORD available = 0;
+  if (::InternetQueryDataAvailable(request, &available, 0, 0) && available > 0 && available < most) return available;
+  return most;
+}
+
+void SetDownloadDeadlineForTesting(DWORD ms) { deadlineOverride.store(ms); }
 
 bool StartNetWorker(void (*body)(HWND), HWND frame) {
   auto* start = new WorkerStart{body, frame};

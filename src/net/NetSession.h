@@ -3,6 +3,9 @@
 // agent, the system's proxy settings and explicit time-outs.
 #include <windows.h>
 
+#include <mutex>
+#include <vector>
+
 #include "win/Handles.h"
 
 // Connect, send and receive time-out of every session. Without it a server that accepts
@@ -20,6 +23,48 @@ void SetNetworkTimeouts(HINTERNET handle);
 // The time-out the next sessions get: `ms`, or kNetworkTimeoutMs again when `ms` is 0.
 // For tests, which cannot wait 30 seconds for a silent server.
 void SetNetworkTimeoutForTesting(DWORD ms);
+
+// The most one download may take, from the connection to the body's last byte. The
+// time-outs above bound each wait, but a server that trickles a byte every few seconds
+// satisfies every one of them for ever.
+inline constexpr DWORD kDownloadDeadlineMs = 60000;
+
+// The overall bound of one download. From its construction a timer runs; when it runs
+// out, the watched handles are closed from the timer's thread, which is WinINet's way of
+// cancelling a blocked synchronous call: the worker's call then fails at once. Stop (or
+// the destructor) must run before the watched handles' owners close them: a handle the
+// deadline closed is then taken from its owner, so that it is not closed twice.
+class NetDeadline {
+ public:
+  NetDeadline();
+  ~NetDeadline() { Stop(); }
+  NetDeadline(const NetDeadline&) = delete;
+  NetDeadline& operator=(const NetDeadline&) = delete;
+
+  // Closes `handle` when the time runs out (at once if it already has); `handle` must
+  // outlive this object or its Stop.
+  void Watch(win::InternetHandle& handle);
+  // Ends the watch; waits for a close in progress. Idempotent.
+  void Stop();
+  bool Expired() const;
+
+ private:
+  static void CALLBACK OnTimer(void* self, BOOLEAN);
+  void Expire();
+
+  mutable std::mutex lock_;
+  std::vector<win::InternetHandle*> watched_;  // closed in reverse order: request first
+  bool expired_ = false;
+  HANDLE timer_ = nullptr;
+};
+
+// Waits until some of a body has arrived and returns how much to read: what has arrived,
+// at most `most`. A read for more would wait for the rest, which under Wine even closing
+// the handle does not cut short, so a trickle would outlast the deadline.
+DWORD ArrivedBytes(HINTERNET request, DWORD most);
+
+// The deadline of the next downloads: `ms`, or kDownloadDeadlineMs again when `ms` is 0.
+void SetDownloadDeadlineForTesting(DWORD ms);
 
 // The network worker threads (fetch runs, update checks). A thread cut off inside
 // WinINet when the process ends can leave a lock held that WinINet's own clean-up then

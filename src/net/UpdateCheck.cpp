@@ -3,9 +3,11 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/DebugTrace.h"
 #include "common/FrameCode.h"
 #include "common/TextConv.h"
 #include "common/TextUtil.h"
@@ -20,15 +22,17 @@ constexpr DWORD kUnknownAnswerBuffer = 1024;
 
 // The answer of a 200 reply, cut at the buffer size: bytes available at once + 1, or
 // 1,024 when the platform reports nothing. False when reading failed.
-bool ReadAnswer(HINTERNET request, std::string& answer) {
+bool ReadAnswer(HINTERNET request, std::string& answer, const NetDeadline& deadline) {
   DWORD available = 0;
   if (!::InternetQueryDataAvailable(request, &available, 0, 0)) available = 0;
   const DWORD size = available == 0 ? kUnknownAnswerBuffer : std::min(available, kMaxUpdateAnswer) + 1;
   std::vector<char> buffer(size, '\0');
   DWORD position = 0;
   while (position < size - 1) {
+    if (deadline.Expired()) return false;  // where closing does not cancel the read
     DWORD read = 0;
-    if (!::InternetReadFile(request, buffer.data() + position, size - position - 1, &read)) return false;
+    if (!::InternetReadFile(request, buffer.data() + position, ArrivedBytes(request, size - position - 1), &read))
+      return false;
     if (read == 0) break;
     position += read;
   }
@@ -36,35 +40,53 @@ bool ReadAnswer(HINTERNET request, std::string& answer) {
   return true;
 }
 
-void UpdateCheckRun(HWND frame) {
-  std::wstring server = TrimSet(Config().GetString(section::kConfig, L"UPDATE_SERVER", L""), L" \t");
-  if (server.empty()) server = kDefaultUpdateServer;
-  const HttpUrl where = HttpUrl::Split(server);
-  const int port = where.PortNumber();
-  if (where.host.empty() || port < 0) return;
-
+// The check's answer; none after any failure. The handles are declared before the
+// deadline, which must stop before they close.
+std::optional<std::wstring> AskForVersion(const HttpUrl& where, int port) {
   win::InternetHandle session = OpenInternetSession();
-  if (!session) return;
-  win::InternetHandle connection(::InternetConnectW(session.Get(), where.host.c_str(), static_cast<INTERNET_PORT>(port),
-                                                    nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1));
-  if (!connection) return;
+  if (!session) return std::nullopt;
+  win::InternetHandle connection;
+  win::InternetHandle request;
+  NetDeadline deadline;
+  connection.Reset(::InternetConnectW(session.Get(), where.host.c_str(), static_cast<INTERNET_PORT>(port), nullptr,
+                                      nullptr, INTERNET_SERVICE_HTTP, 0, 1));
+  if (!connection) return std::nullopt;
+  deadline.Watch(connection);
   SetNetworkTimeouts(connection.Get());
   const std::wstring object = L"/Ver/?ver=" + GetProgramVersion() + L"&name=pellora";
-  win::InternetHandle request(::HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), nullptr, nullptr, nullptr,
-                                                 INTERNET_FLAG_EXISTING_CONNECT, 1));
-  if (!request) return;
+  request.Reset(::HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), nullptr, nullptr, nullptr,
+                                   INTERNET_FLAG_EXISTING_CONNECT, 1));
+  if (!request) return std::nullopt;
+  deadline.Watch(request);
   SetNetworkTimeouts(request.Get());
-  if (!::HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0)) return;
+  if (!::HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0)) return std::nullopt;
 
   DWORD status = 0;
   DWORD size = sizeof(status);
   if (!::HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
       status != 200)
-    return;
+    return std::nullopt;
   std::string answer;
-  if (!ReadAnswer(request.Get(), answer)) return;
-  const std::wstring text = ToWide(answer, CP_ACP);
-  ::SendMessageW(frame, WM_USER, frame_code::kVer, reinterpret_cast<LPARAM>(text.c_str()));
+  if (!ReadAnswer(request.Get(), answer, deadline)) return std::nullopt;
+  deadline.Stop();
+  if (deadline.Expired()) return std::nullopt;  // an answer cut off by the deadline is no answer
+  return ToWide(answer, CP_ACP);
+}
+
+void UpdateCheckRun(HWND frame) {
+  try {
+    std::wstring server = TrimSet(Config().GetString(section::kConfig, L"UPDATE_SERVER", L""), L" \t");
+    if (server.empty()) server = kDefaultUpdateServer;
+    const HttpUrl where = HttpUrl::Split(server);
+    const int port = where.PortNumber();
+    if (where.host.empty() || port < 0) return;
+    const std::optional<std::wstring> text = AskForVersion(where, port);
+    if (!text) return;
+    ::SendMessageW(frame, WM_USER, frame_code::kVer, reinterpret_cast<LPARAM>(text->c_str()));
+  } catch (...) {
+    // No answer is what a failed check means; the worker must not take the program down.
+    DebugTrace(L"update check failed\n");
+  }
 }
 
 }  // namespace

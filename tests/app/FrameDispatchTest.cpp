@@ -253,8 +253,14 @@ TEST_F(FrameDispatchTest, NullArgumentsAndUnknownCodesAreIgnored) {
   for (FrameCode code : {frame_code::kXml, frame_code::kView, frame_code::kAdd, frame_code::kDel})
     EXPECT_EQ(::SendMessageW(frame.Hwnd(), WM_USER, code, 0), 0);
   EXPECT_EQ(::SendMessageW(frame.Hwnd(), WM_USER, MakeFrameCode("ZZZZ"), 12345), 0);
-  ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kNoti, 2);  // nothing queued: nothing removed
-  EXPECT_EQ(frame.QueuedPopups(), 0u);
+  // A stray 'NOTI' 2 with no popup shown leaves the count at zero: the next popup still
+  // shows at once (a count below zero would hold every later popup back for good).
+  ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kNoti, 2);
+  EXPECT_EQ(frame.PopupsShown(), 0);
+  auto* popup = new NotifyWnd(frame.Hwnd(), L"channel", L"title", L"http://n/1", L"");
+  frame.QueuePopup(popup);
+  EXPECT_EQ(frame.PopupsShown(), 1);
+  EXPECT_TRUE(test::PumpUntil([&] { return popup->Hwnd() && ::IsWindowVisible(popup->Hwnd()); }, 2000));
 }
 
 TEST_F(FrameDispatchTest, TheMainWindowFadesWhileTheBrowserFrameIsActive) {
@@ -266,10 +272,16 @@ TEST_F(FrameDispatchTest, TheMainWindowFadesWhileTheBrowserFrameIsActive) {
   BYTE alpha = 0;
   ::GetLayeredWindowAttributes(frame.Hwnd(), nullptr, &alpha, nullptr);
   EXPECT_EQ(alpha, 76);
-  ::ShowWindow(frame.Hwnd(), SW_SHOWNORMAL);
-  ::SetForegroundWindow(frame.Hwnd());
+  // Another program comes to the front: only the tick can give the opacity back (the
+  // main window's own focus handler does it too, so the frame must not be activated).
+  HWND other = ::CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 nullptr, nullptr);
+  ::SetForegroundWindow(other);
+  ASSERT_TRUE(test::PumpUntil([&] { return ::GetActiveWindow() == other; }, 2000));
+  EXPECT_EQ(frame.Opacity(), 30);
   Tick();
   EXPECT_EQ(frame.Opacity(), 100);
   ::GetLayeredWindowAttributes(frame.Hwnd(), nullptr, &alpha, nullptr);
   EXPECT_EQ(alpha, 255);
+  ::DestroyWindow(other);
 }

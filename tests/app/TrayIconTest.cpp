@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
 #include "app/MainFrame.h"
+#include "app/TrayIcon.h"
 #include "res/resource.h"
 #include "support/win/WinTest.h"
 
@@ -75,6 +80,29 @@ TEST_F(TrayIconTest, LeftClickShowsRestoresAndActivatesTheMainWindow) {
   ::DestroyWindow(other);
 }
 
+namespace {
+// The colour pixels of an icon, to tell which resource it was loaded from.
+std::vector<uint32_t> IconPixels(HICON icon) {
+  ICONINFO info{};
+  if (!icon || !::GetIconInfo(icon, &info)) return {};
+  win::Bitmap color(info.hbmColor), mask(info.hbmMask);
+  BITMAPINFO header{};
+  header.bmiHeader.biSize = sizeof(header.bmiHeader);
+  HDC screen = ::GetDC(nullptr);
+  ::GetDIBits(screen, color.Get(), 0, 0, nullptr, &header, DIB_RGB_COLORS);
+  header.bmiHeader.biBitCount = 32;
+  header.bmiHeader.biCompression = BI_RGB;
+  std::vector<uint32_t> pixels(size_t(header.bmiHeader.biWidth) * std::abs(header.bmiHeader.biHeight));
+  ::GetDIBits(screen, color.Get(), 0, std::abs(header.bmiHeader.biHeight), pixels.data(), &header, DIB_RGB_COLORS);
+  ::ReleaseDC(nullptr, screen);
+  return pixels;
+}
+std::vector<uint32_t> IconPixels(UINT resourceId) {
+  win::Icon icon(LoadSmallIcon(resourceId));
+  return IconPixels(icon.Get());
+}
+}  // namespace
+
 TEST_F(TrayIconTest, AnimationAlternatesIconsUntilSetIconStopsIt) {
   TrayIcon* tray = frame.Tray();
   HICON still = tray->Data().hIcon;
@@ -82,10 +110,18 @@ TEST_F(TrayIconTest, AnimationAlternatesIconsUntilSetIconStopsIt) {
   EXPECT_TRUE(tray->Animating());
   EXPECT_EQ(tray->Data().hIcon, still);  // unchanged until the first tick
   std::vector<HICON> seen;
+  std::vector<std::vector<uint32_t>> pixels;  // taken at once: a replaced icon is destroyed
   ASSERT_TRUE(test::PumpUntil([&] {
-    if (seen.empty() || seen.back() != tray->Data().hIcon) seen.push_back(tray->Data().hIcon);
-    return seen.size() >= 4;
+    if (seen.empty() || seen.back() != tray->Data().hIcon) {
+      seen.push_back(tray->Data().hIcon);
+      pixels.push_back(IconPixels(seen.back()));
+    }
+    return seen.size() >= 5;
   }));
+  // After the still icon: the first frame at the first tick, then the second, and so on.
+  const std::vector<uint32_t> still133 = IconPixels(IDI_TRAY), anim134 = IconPixels(IDI_TRAY_ANIM);
+  ASSERT_NE(still133, anim134);
+  for (size_t i = 1; i < 5; ++i) EXPECT_EQ(pixels[i], i % 2 ? still133 : anim134) << i;
   tray->SetIcon(IDI_TRAY);
   EXPECT_FALSE(tray->Animating());
   HICON now = tray->Data().hIcon;

@@ -171,8 +171,17 @@ TEST_F(ChannelTreeTest, LabelsEndInDotsAndGrowBackWhenTheWindowWidens) {
   EXPECT_EQ(narrow, ExpectedLabel(Tree(), *item, false));
   EXPECT_EQ(Label(Tree(), channel->treeHandle), ExpectedLabel(Tree(), *channel, false));
   EXPECT_EQ(Label(Tree(), shortOne->treeHandle), L"Short");
-  // The label ends before the right edge.
-  EXPECT_LE(LabelRect(Tree(), item->treeHandle).left + 0, win::ClientRect(Tree()).right);
+  // The label's text ends before the right edge.
+  {
+    HDC dc = ::GetDC(Tree());
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(Tree(), WM_GETFONT, 0, 0)));
+    SIZE text{};
+    ::GetTextExtentPoint32W(dc, narrow.c_str(), static_cast<int>(narrow.size()), &text);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(Tree(), dc);
+    EXPECT_GT(text.cx, 100);
+    EXPECT_LE(LabelRect(Tree(), item->treeHandle).left + text.cx, win::ClientRect(Tree()).right);
+  }
 
   SetTreeWidth(260);
   const std::wstring wider = Label(Tree(), item->treeHandle);

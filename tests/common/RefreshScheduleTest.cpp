@@ -2,7 +2,7 @@
 
 #include "app/RefreshSchedule.h"
 
-TEST(RefreshSchedule, IntervalIsTheSettingInSecondsButAtLeastTen) {
+TEST(RefreshSchedule, IntervalIsTheSettingInSecondsFromTenToADay) {
   EXPECT_EQ(RefreshInterval(5), 10000u);
   EXPECT_EQ(RefreshInterval(0), 10000u);
   EXPECT_EQ(RefreshInterval(9), 10000u);
@@ -10,7 +10,10 @@ TEST(RefreshSchedule, IntervalIsTheSettingInSecondsButAtLeastTen) {
   EXPECT_EQ(RefreshInterval(11), 11000u);
   EXPECT_EQ(RefreshInterval(30), 30000u);
   EXPECT_EQ(RefreshInterval(-1), 10000u);
-  EXPECT_EQ(RefreshInterval(2147483647), 4294967295u);
+  EXPECT_EQ(RefreshInterval(86400), 86400000u);
+  EXPECT_EQ(RefreshInterval(86401), 86400000u);
+  EXPECT_EQ(RefreshInterval(2147483647), 86400000u);
+  EXPECT_EQ(RefreshInterval(-2147483647 - 1), 10000u);
 }
 
 TEST(RefreshSchedule, DueCountsFromTheEndOfTheLastFetchAcrossTheTickWrap) {

@@ -449,3 +449,48 @@ TEST_F(NotifyTest, PopupsStayWhenTheOwnerIsMinimised) {
   ::SendMessageW(popup->Hwnd(), WM_SHOWWINDOW, FALSE, SW_OTHERZOOM);
   EXPECT_FALSE(::IsWindowVisible(popup->Hwnd()));
 }
+
+namespace {
+
+// A popup whose memory becomes unreadable when it is deleted (a guard page by hand): any
+// use of the object after its deletion ends the test process with an access violation.
+class GuardedNotifyWnd : public NotifyWnd {
+ public:
+  GuardedNotifyWnd(HWND frame, bool* clicked)
+      : NotifyWnd(frame, L"Channel", L"title", L"http://news.example/item", L""), clicked_(clicked) {}
+  static void* operator new(size_t size) {
+    void* block = ::VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!block) throw std::bad_alloc();
+    return block;
+  }
+  static void operator delete(void* block, size_t size) {
+    DWORD old = 0;
+    ::VirtualProtect(block, size, PAGE_NOACCESS, &old);  // kept reserved: never reused
+  }
+
+ protected:
+  // Whatever the frame does with 'VIEW' may end the popup; here it ends at once.
+  void fun(int button) override {
+    *clicked_ = true;
+    ::DestroyWindow(Hwnd());
+  }
+
+ private:
+  bool* clicked_;
+};
+
+}  // namespace
+
+TEST_F(NotifyTest, APopupDeletedByItsOwnClickIsNotTouchedAgain) {
+  for (UINT button : {WM_LBUTTONUP, WM_RBUTTONUP}) {
+    bool clicked = false;
+    auto* popup = new GuardedNotifyWnd(frame.Hwnd(), &clicked);
+    stack.ShowPopup(popup);
+    HWND hwnd = popup->Hwnd();
+    ASSERT_TRUE(::IsWindow(hwnd));
+    Click(popup, button, 40, 40);  // not on the close button
+    EXPECT_TRUE(clicked);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    test::PumpFor(50);
+  }
+}

@@ -152,6 +152,10 @@ void TestHttpServer::Serve(SOCKET client) {
       sent = reply.pauseAfter;
       for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < reply.pauseMs && !stopping_.load();) ::Sleep(10);
     }
+    for (; ok && reply.trickleMs && sent < total && !stopping_.load(); ++sent) {
+      ok = SendAll(client, reply.bytes.data() + sent, 1);
+      for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < reply.trickleMs && !stopping_.load();) ::Sleep(10);
+    }
     if (ok) ok = SendAll(client, reply.bytes.data() + sent, total - sent);
     const std::string filler(64 * 1024, 'x');
     for (uint64_t left = reply.endlessBody; ok && left > 0 && !stopping_.load();) {

@@ -33,6 +33,7 @@ struct ScriptedReply {
   unsigned pauseMs = 0;
   bool silent = false;          // read the request, then never answer (until the server stops)
   uint64_t endlessBody = 0;     // after `bytes`, this many filler bytes (streamed in blocks)
+  unsigned trickleMs = 0;       // send `bytes` one at a time, this long apart
 };
 
 // A complete answer with Content-Length and Connection: close.
