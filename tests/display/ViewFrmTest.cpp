@@ -140,6 +140,11 @@ TEST_F(ViewFrmTest, CtrlWAndEscapeHideTheFrameAndParkTheControlOnABlankPage) {
   EXPECT_TRUE(::IsWindow(view.Hwnd())) << "closing only hides";
   EXPECT_EQ(browser.StopCount(), 1);
   EXPECT_EQ(browser.LastUrl(), L"about:blank");
+  // The control itself took the request and is parked on the blank page, not only our
+  // wrapper's record of the call.
+  ASSERT_TRUE(browser.HasControl());
+  EXPECT_EQ(browser.LastResult(), S_OK);
+  EXPECT_TRUE(test::PumpUntil([&] { return browser.LocationUrl() == L"about:blank"; }, 3000)) << browser.LocationUrl();
 
   // Shown again by the next link: same frame, same place.
   browser.Navigate(L"http://127.0.0.1:9/next");
