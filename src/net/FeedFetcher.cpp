@@ -3,6 +3,9 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <optional>
 #include <vector>
 
@@ -56,25 +59,75 @@ std::wstring ReadFeedFile(const std::wstring& path, const std::wstring& url) {
 
 std::atomic<FetchFault> fetchFault{nullptr};
 
-// One channel's result. Whatever body was written is handed on, except after the
-// deadline: a trickle cut off part-way is no document and counts as not downloaded. A
-// failure of any kind (memory for a huge document above all) is that channel's failed
-// download, never the end of the run or of the program.
-void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url) {
+// Addresses whose last download was given up while its thread was still inside WinINet:
+// they are not asked again until that thread has ended, so a server that holds
+// connections open costs one thread at most.
+std::mutex stuckLock;
+std::set<std::wstring> stuckAddresses;
+
+bool Stuck(const std::wstring& url) {
+  std::lock_guard<std::mutex> guard(stuckLock);
+  return stuckAddresses.count(url) != 0;
+}
+
+// One download on a thread of its own; the request (and with it its file) lives as long as
+// either side holds the job.
+struct Download {
+  explicit Download(std::wstring address) : url(std::move(address)) {}
+  std::wstring url;
   std::optional<FeedRequest> request;
+  std::wstring text;
+  bool finished = false;   // under stuckLock
+  bool abandoned = false;  // under stuckLock
+};
+
+// The body of a download job. Whatever body was written is handed on, except after the
+// deadline: a trickle cut off part-way is no document and counts as not downloaded.
+void RunDownload(Download& job) {
+  try {
+    job.request.emplace(job.url);
+    job.request->Execute();
+    if (!job.request->TimedOut()) job.text = ReadFeedFile(job.request->OutputPath(), job.url);
+  } catch (...) {
+    DebugTrace(L"Download failed : [%ls]\n", job.url.c_str());
+    job.text.clear();
+  }
+  std::lock_guard<std::mutex> guard(stuckLock);
+  job.finished = true;
+  if (job.abandoned) stuckAddresses.erase(job.url);
+}
+
+// One channel's result. A failure of any kind (memory for a huge document above all) and
+// a download that outlasts its deadline are that channel's failed download, never the end
+// of the run or of the program.
+void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url) {
+  std::shared_ptr<Download> job;
   std::wstring text;
   try {
     if (FetchFault fault = fetchFault.load()) fault(url);
-    request.emplace(url);
-    request->Execute();
-    if (!request->TimedOut()) text = ReadFeedFile(request->OutputPath(), url);
+    if (Stuck(url)) {
+      DebugTrace(L"Previous download still running : [%ls]\n", url.c_str());
+    } else {
+      job = std::make_shared<Download>(url);
+      if (RunWithin([job] { RunDownload(*job); }, DownloadDeadlineMs() + kDownloadGraceMs)) {
+        text = std::move(job->text);
+      } else {
+        DebugTrace(L"Download given up : [%ls]\n", url.c_str());
+        std::lock_guard<std::mutex> guard(stuckLock);
+        if (!job->finished) {
+          job->abandoned = true;
+          stuckAddresses.insert(url);
+        }
+        job.reset();
+      }
+    }
   } catch (...) {
     DebugTrace(L"Download failed : [%ls]\n", url.c_str());
     text = std::wstring();
   }
   FeedResult result{id, url, std::move(text)};
   SendResult(frame, result);
-}  // the request deletes its file here
+}  // the request deletes its file here, unless its thread still holds it
 
 // 'END' must arrive, or the frame stays "fetching" and never refreshes again. A post
 // fails when the thread's queue is full; a sent message does not go through that queue.

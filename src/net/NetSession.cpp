@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include <atomic>
+#include <memory>
 
 namespace {
 
@@ -39,9 +40,13 @@ void SetNetworkTimeouts(HINTERNET handle) {
 
 void SetNetworkTimeoutForTesting(DWORD ms) { timeoutOverride.store(ms); }
 
+DWORD DownloadDeadlineMs() {
+  const DWORD ms = deadlineOverride.load();
+  return ms != 0 ? ms : kDownloadDeadlineMs;
+}
+
 NetDeadline::NetDeadline() {
-  DWORD ms = deadlineOverride.load();
-  if (ms == 0) ms = kDownloadDeadlineMs;
+  const DWORD ms = DownloadDeadlineMs();
   if (!::CreateTimerQueueTimer(&timer_, nullptr, &NetDeadline::OnTimer, this, ms, 0, WT_EXECUTEONLYONCE)) {
     // Without a timer the per-operation time-outs still bound each wait.
     timer_ = nullptr;
@@ -87,6 +92,44 @@ DWORD ArrivedBytes(HINTERNET request, DWORD most) {
 }
 
 void SetDownloadDeadlineForTesting(DWORD ms) { deadlineOverride.store(ms); }
+
+namespace {
+
+struct BoundedJob {
+  std::function<void()> body;
+  win::KernelHandle done;
+};
+
+DWORD WINAPI BoundedThread(void* argument) {
+  std::shared_ptr<BoundedJob>* job = static_cast<std::shared_ptr<BoundedJob>*>(argument);
+  try {
+    (*job)->body();
+  } catch (...) {
+    // The caller sees a job that ended with nothing to show; the thread ends normally.
+  }
+  ::SetEvent((*job)->done.Get());
+  delete job;  // the last owner, if the caller gave up, frees what the body held
+  runningWorkers.fetch_sub(1);
+  return 0;
+}
+
+}  // namespace
+
+bool RunWithin(std::function<void()> body, DWORD ms) {
+  auto job = std::make_shared<BoundedJob>();
+  job->body = std::move(body);
+  job->done.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!job->done) return false;
+  auto* threadsCopy = new std::shared_ptr<BoundedJob>(job);
+  runningWorkers.fetch_add(1);
+  win::KernelHandle thread(::CreateThread(nullptr, 0, &BoundedThread, threadsCopy, 0, nullptr));
+  if (!thread) {
+    runningWorkers.fetch_sub(1);
+    delete threadsCopy;
+    return false;
+  }
+  return ::WaitForSingleObject(job->done.Get(), ms) == WAIT_OBJECT_0;
+}
 
 bool StartNetWorker(void (*body)(HWND), HWND frame) {
   auto* start = new WorkerStart{body, frame};

@@ -3,6 +3,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,9 +81,15 @@ void UpdateCheckRun(HWND frame) {
     const HttpUrl where = HttpUrl::Split(server);
     const int port = where.PortNumber();
     if (where.host.empty() || port < 0) return;
-    const std::optional<std::wstring> text = AskForVersion(where, port);
-    if (!text) return;
-    ::SendMessageW(frame, WM_USER, frame_code::kVer, reinterpret_cast<LPARAM>(text->c_str()));
+    // On a thread of its own, given up after the deadline where closing does not cancel it.
+    auto answer = std::make_shared<std::optional<std::wstring>>();
+    if (!RunWithin([answer, where, port] { *answer = AskForVersion(where, port); },
+                   DownloadDeadlineMs() + kDownloadGraceMs)) {
+      DebugTrace(L"update check given up\n");
+      return;
+    }
+    if (!*answer) return;
+    ::SendMessageW(frame, WM_USER, frame_code::kVer, reinterpret_cast<LPARAM>((*answer)->c_str()));
   } catch (...) {
     // No answer is what a failed check means; the worker must not take the program down.
     DebugTrace(L"update check failed\n");
