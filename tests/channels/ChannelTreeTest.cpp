@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -157,6 +158,23 @@ TEST_F(ChannelTreeTest, DuplicateKeysAndStrayChildrenAreRefusedAndStayTheCallers
   EXPECT_TRUE(tree.removed.empty());
   // The unique_ptrs delete the refused records: a tree that had kept one would destroy
   // it a second time.
+
+  // A record that fails while being added (out of memory making its label) leaves no
+  // trace: its key is free for the next try.
+  struct FailingItem : CChannel {
+    using CChannel::CChannel;
+    std::wstring DisplayText(int maxChars) const override {
+      if (fail) throw std::bad_alloc();
+      return CChannel::DisplayText(maxChars);
+    }
+    bool fail = true;
+  };
+  auto failing = std::make_unique<FailingItem>(L"http://c/3", L"3");
+  EXPECT_THROW(tree.AddItem(failing.get(), true), std::bad_alloc);
+  EXPECT_EQ(tree.ItemCount(), count);
+  failing->fail = false;
+  EXPECT_TRUE(tree.AddItem(failing.release(), true));
+  EXPECT_EQ(tree.ItemCount(), count + 1);
 }
 
 TEST_F(ChannelTreeTest, LabelsEndInDotsAndGrowBackWhenTheWindowWidens) {
@@ -650,6 +668,37 @@ TEST_F(ChannelTreeTest, ADropLeavesTheTreeAsItWasAndTheEdgeScrolls) {
   ::SendMessageW(Tree(), WM_LBUTTONUP, 0, MAKELPARAM(onto.x, onto.y));
   EXPECT_EQ(log, std::vector<std::wstring>{L"drop onto http://c/2"});
   EXPECT_EQ(snapshot(), before);
+
+  // Another window takes the mouse mid-drag: the drag ends there, with nothing dropped,
+  // and a later button-up over a target does nothing.
+  beginDrag(probe);
+  ::SendMessageW(Tree(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(onto.x, onto.y));
+  ASSERT_TRUE(State(Tree(), second->treeHandle, TVIS_DROPHILITED));
+  ::SetCapture(frame.Hwnd());
+  EXPECT_FALSE(State(Tree(), second->treeHandle, TVIS_DROPHILITED));
+  ::ReleaseCapture();
+  ::SendMessageW(Tree(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(onto.x, onto.y));
+  ::SendMessageW(Tree(), WM_LBUTTONUP, 0, MAKELPARAM(onto.x, onto.y));
+  EXPECT_FALSE(State(Tree(), second->treeHandle, TVIS_DROPHILITED));
+  EXPECT_EQ(log.size(), 1u);
+}
+
+// Entries scrolled out of sight have labels for the current width too: the control can
+// bring one into view on its own (type-ahead, a key that moves the selection).
+TEST_F(ChannelTreeTest, LabelsBelowTheWindowFollowAResize) {
+  CChannel* channel = AddChannel(L"http://c/1", L"Channel");
+  std::vector<CFeedItem*> items;
+  for (int i = 0; i < 60; ++i)
+    items.push_back(AddFeedItem(channel, L"http://i/" + std::to_wstring(i),
+                                L"A long feed item title of many words, number " + std::to_wstring(i), 0, i));
+  SetTreeWidth(340);
+  SetTreeWidth(150);
+  CFeedItem* last = items.back();
+  ASSERT_GT(LabelRect(Tree(), last->treeHandle).top, win::ClientRect(Tree()).bottom);  // below the window
+  EXPECT_EQ(Label(Tree(), last->treeHandle), ExpectedLabel(Tree(), *last, false));
+  // Brought into view by the control alone, it shows its fitted label as it is.
+  ::SendMessageW(Tree(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(last->treeHandle));
+  EXPECT_EQ(Label(Tree(), last->treeHandle), ExpectedLabel(Tree(), *last, false));
 }
 
 TEST_F(ChannelTreeTest, LabelsCannotBeEditedAndShellDropsAreIgnored) {

@@ -348,3 +348,34 @@ TEST_F(TickerTest, TheListKeepsAtMostTenTimesItsCapacityDroppingOnlyWhatIsNotToC
   EXPECT_EQ(destroyed.back(), L"t7");
   EXPECT_EQ(ticker.CurrentTitle(), L"t8");
 }
+
+// Trimmed while hidden, the strip starts again from the first entry kept, from that
+// entry's beginning: not at the place the scroll had reached in an entry now gone.
+TEST_F(TickerTest, TrimmedWhileHiddenItStartsAfreshAtTheFirstEntryKept) {
+  Config().SetInt(section::kConfig, L"TICKER_CNT", 3);
+  CreateTicker();
+  Add(L"a first title long enough to be scrolled into for a while");
+  for (int i = 1; i < 30; ++i) Add(L"t" + std::to_wstring(i));
+  CursorAway();
+  Show();
+  test::PumpFor(800);  // about 20 pixels scrolled into the first title
+  ::ShowWindow(ticker.Hwnd(), SW_HIDE);
+  Add(L"t30");
+  test::PumpFor(50);
+  ASSERT_EQ(ticker.EntryCount(), 30u);
+  CursorOnTicker();  // paused: the picture holds still
+  Show();
+  EXPECT_EQ(ticker.CurrentTitle(), L"t1");
+  // The first title is drawn one gap in from the left edge; nothing before it.
+  const test::Picture picture = test::CaptureClient(ticker.Hwnd());
+  const uint32_t white = test::Picture::Rgb(255, 255, 255);
+  int firstInk = -1;
+  for (int x = 2; x < picture.width && firstInk < 0; ++x)
+    for (int y = 2; y < picture.height - 2; ++y)
+      if (picture.At(x, y) != white) {
+        firstInk = x;
+        break;
+      }
+  EXPECT_GE(firstInk, TickerWnd::kGap - 2);
+  EXPECT_LE(firstInk, TickerWnd::kGap + 4);
+}
