@@ -98,3 +98,25 @@ TEST_F(FrameHardening, OddWindowSettingsStillPlaceEveryWindowOnAScreen) {
     ::SendMessageW(other.Hwnd(), WM_COMMAND, IDM_EXIT, 0);
   }
 }
+
+// A frame gives back every window and icon it made: frames made and ended in a row leave
+// the process's USER and GDI object counts where they were.
+TEST(FrameObjects, AFrameEndsWithoutLeavingObjectsBehind) {
+  test::ScopedConfig config{test::ScopedConfig::Backend::Ini};
+  test::MessageBoxAnswerer boxes{IDOK};
+  Config().SetString(L"CONFIG", L"UPDATE_SERVER", L"127.0.0.1:9");
+  auto cycle = [] {
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create());
+    ::KillTimer(frame.Hwnd(), 0);
+    test::PumpFor(30);
+    ::SendMessageW(frame.Hwnd(), WM_COMMAND, IDM_EXIT, 0);
+    test::PumpFor(30);
+  };
+  cycle();  // classes, fonts and caches made once
+  const test::GuiObjects before = test::CountGuiObjects();
+  for (int i = 0; i < 5; ++i) cycle();
+  const test::GuiObjects after = test::CountGuiObjects();
+  EXPECT_LE(after.user, before.user + 1);
+  EXPECT_LE(after.gdi, before.gdi + 1);
+}
