@@ -20,6 +20,7 @@
 //   pctl visible <class> [title]          0 when such a window is visible
 //   pctl exists <class> [title]           0 when such a window exists
 //   pctl stats                            pellora's memory and object counters
+//   pctl tree-count                       the number of tree entries, asked of the tree itself
 //   pctl tray-pixels                      a hash of the notification area's pixels
 //   pctl screenshot <file.bmp>            the whole screen as a 24-bit bitmap
 //   pctl windows                          every top-level window (diagnostics)
@@ -379,6 +380,13 @@ int wmain(int argc, wchar_t** argv) {
     }
     return 0;
   }
+  if (verb == L"tree-count") {
+    // Asked of the window itself: the answer also shows that the window answers.
+    DWORD_PTR count = 0;
+    if (!::SendMessageTimeoutW(TreeWindow(main), TVM_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) return 1;
+    std::printf("%lu\n", static_cast<unsigned long>(count));
+    return 0;
+  }
   if (verb == L"select" && argc == 3) {
     HWND tree = TreeWindow(main);
     for (const auto& e : ReadTree(tree))
@@ -397,9 +405,9 @@ int wmain(int argc, wchar_t** argv) {
     ::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
     DWORD handles = 0;
     ::GetProcessHandleCount(process, &handles);
-    std::printf("private=%zu working=%zu handles=%lu gdi=%lu user=%lu\n", static_cast<size_t>(memory.PrivateUsage),
+    std::printf("private=%zu working=%zu handles=%lu gdi=%lu user=%lu peak=%zu\n", static_cast<size_t>(memory.PrivateUsage),
                 static_cast<size_t>(memory.WorkingSetSize), handles, ::GetGuiResources(process, GR_GDIOBJECTS),
-                ::GetGuiResources(process, GR_USEROBJECTS));
+                ::GetGuiResources(process, GR_USEROBJECTS), static_cast<size_t>(memory.PeakPagefileUsage));
     ::CloseHandle(process);
     return 0;
   }
