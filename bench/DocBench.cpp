@@ -16,6 +16,13 @@
 // under 1 to over 10 microseconds a page depending on the minute, and the table measures
 // that. --fresh-memory keeps the C library's defaults.
 //
+// Hostile shapes, 1,000,000 characters each ("pellora/hostile-..."): runs of one character
+// or piece that make a careless parser go quadratic. Beside the time, each row reports the
+// peak of heap bytes in use during one parse beyond those in use before it (counted by the
+// replaced operator new and delete, as the C library sizes each block), as a ratio to the text handed to Parse
+// ("peak/wchar", its wchar_t bytes), to the same text in UTF-16 ("peak/utf16") and in UTF-8
+// ("peak/utf8").
+//
 // Run: make bench, or cmake --preset bench && cmake --build --preset bench && build/bench/bench/DocBench
 // (the table of the docs: --benchmark_min_time=0.5 --benchmark_repetitions=5
 // --benchmark_report_aggregates_only=true).
@@ -26,8 +33,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
@@ -38,6 +47,37 @@
 
 #if defined(__GLIBC__)
 #include <malloc.h>
+#endif
+
+#if defined(__GLIBC__)
+// While `metering`, the heap bytes allocated and not yet freed (as the C library counts
+// them) and their highest count. Only the hostile rows meter, around one parse into a fresh
+// document, which frees nothing allocated before; the other rows pay only the test.
+namespace {
+bool metering = false;
+size_t liveBytes = 0;
+size_t peakBytes = 0;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  void* p = std::malloc(size ? size : 1);
+  if (!p) throw std::bad_alloc();
+  if (metering) {
+    liveBytes += malloc_usable_size(p);
+    if (liveBytes > peakBytes) peakBytes = liveBytes;
+  }
+  return p;
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+// Out of line, so the compiler does not pair its free() with a call of new it inlined.
+[[gnu::noinline]] static void Release(void* p) noexcept {
+  if (metering && p) liveBytes -= malloc_usable_size(p);
+  std::free(p);
+}
+void operator delete(void* p) noexcept { Release(p); }
+void operator delete[](void* p) noexcept { Release(p); }
+void operator delete(void* p, std::size_t) noexcept { Release(p); }
+void operator delete[](void* p, std::size_t) noexcept { Release(p); }
 #endif
 
 namespace {
@@ -164,6 +204,35 @@ std::vector<Document>& Documents() {
   return docs;
 }
 
+// A text of exactly `length` characters: `head`, then `piece` repeated, cut at the end.
+std::string Hostile(const std::string& head, const std::string& piece, size_t length) {
+  std::string text = head;
+  while (text.size() < length) text += piece;
+  text.resize(length);
+  return text;
+}
+
+std::vector<Document>& HostileDocuments() {
+  static std::vector<Document> docs = [] {
+    const size_t n = 1000000;
+    std::vector<Document> d = {
+        {"hostile-open-quote-closes", Hostile("<item x=\"", "/>", n), {}},
+        {"hostile-open-quote-attributes", Hostile("<a", " b", n / 2) + Hostile(" x=\"", "/>", n / 2), {}},
+        {"hostile-lt", Hostile("", "<", n), {}},
+        {"hostile-amp", Hostile("", "&", n), {}},
+        {"hostile-dquote", Hostile("", "\"", n), {}},
+        {"hostile-squote", Hostile("", "'", n), {}},
+        {"hostile-dquote-in-tag", Hostile("<a x=", "\"", n), {}},
+        {"hostile-squote-in-tag", Hostile("<a x=", "'", n), {}},
+        {"hostile-comment-opens", Hostile("", "<!--", n), {}},
+        {"hostile-deep", Hostile("", "<a>", n), {}},
+    };
+    for (Document& doc : d) doc.utf16 = ToUtf16(doc.utf8);
+    return d;
+  }();
+  return docs;
+}
+
 // Times one parse (withFree false) or the whole life of one document (true). `parse` gets
 // the document object and returns false on failure.
 template <typename Doc, typename Parse>
@@ -186,6 +255,31 @@ void Pellora(benchmark::State& state, const Document* doc, bool withFree) {
     benchmark::DoNotOptimize(xml.root);
     return ok;
   });
+}
+
+// One parse of a hostile text, which may fail: the time, and the peak extra memory of one
+// parse into a fresh document.
+void PelloraHostile(benchmark::State& state, const Document* doc, bool) {
+  Measure<XmlDocument>(state, doc, false, [doc](XmlDocument& xml) {
+    xml.Parse(doc->utf16.c_str());
+    benchmark::DoNotOptimize(xml.root);
+    return true;
+  });
+#if defined(__GLIBC__)
+  size_t extra;
+  {
+    XmlDocument xml;
+    liveBytes = peakBytes = 0;
+    metering = true;
+    xml.Parse(doc->utf16.c_str());
+    metering = false;
+    extra = peakBytes;
+  }
+  const double chars = double(doc->utf16.size());
+  state.counters["peak/wchar"] = double(extra) / (chars * sizeof(wchar_t));
+  state.counters["peak/utf16"] = double(extra) / (chars * 2);
+  state.counters["peak/utf8"] = double(extra) / double(doc->utf8.size());
+#endif
 }
 
 void PelloraFromUtf8(benchmark::State& state, const Document* doc, bool withFree) {
@@ -287,6 +381,8 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string(name) + (withFree ? "+free/" : "/") + doc.name).c_str(), run, &doc, withFree)
             ->UseManualTime();
   }
+  for (const Document& doc : HostileDocuments())
+    benchmark::RegisterBenchmark(("pellora/" + doc.name).c_str(), PelloraHostile, &doc, false)->UseManualTime();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -1,6 +1,9 @@
 // Parse + Find + DecodeEntities on arbitrary text. The parser must agree with the literal
 // character-by-character reader on the result, the message and the whole tree; Find must
-// agree with a plain pre-order walk; decoding must agree with the naive decoder.
+// agree with a plain pre-order walk; decoding must agree with the naive decoder. The
+// storage a parse asks for must stay in proportion to the text.
+#include <sanitizer/allocator_interface.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -18,6 +21,14 @@ namespace {
 void Check(bool condition) {
   if (!condition) std::abort();
 }
+
+// Bytes allocated while `metering`, freed or not, counted by the sanitizer's hooks.
+size_t meteredBytes = 0;
+bool metering = false;
+void CountMalloc(const volatile void*, size_t size) {
+  if (metering) meteredBytes += size;
+}
+void IgnoreFree(const volatile void*) {}
 
 bool SameName(std::wstring_view a, const wchar_t* b) {
   const std::wstring other(b);
@@ -67,12 +78,22 @@ size_t SubtreeEnd(const std::vector<XmlNode*>& order, size_t at) {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  __sanitizer_install_malloc_and_free_hooks(CountMalloc, IgnoreFree);
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 65536) return 0;
   const std::wstring text = FuzzText(data, size);
 
   XmlDocument doc;
+  meteredBytes = 0;
+  metering = true;
   const int result = doc.Parse(text.c_str());
+  metering = false;
+  // A few dozen bytes per character at most (a node per "/>"), plus the first blocks.
+  Check(meteredBytes <= 40 * sizeof(wchar_t) * text.size() + 256 * 1024);
   const LiteralParse literal(text.c_str());
   Check(result == literal.result);
   Check(doc.error == literal.error);

@@ -217,14 +217,28 @@ class XmlScanner {
     const std::wstring_view storedName = Store(name);
     pendingAttrs_.emplace_back(storedName, Store(value));
   }
-  // The pending attributes as the node's own array; `keep` leaves them pending.
+  // The pending attributes as the node's array; `keep` leaves them pending. Pending
+  // attributes only grow until they are taken, and a node's array is never written to, so
+  // the nodes of one tag share a stored array, each seeing its first `count` entries: a tag
+  // closed again and again inside an open quote costs no copy per close.
   void SetAttributes(XmlNode* node, bool keep) {
     const size_t count = pendingAttrs_.size();
-    auto* items = static_cast<XmlAttribute*>(doc_.Allocate(count * sizeof(XmlAttribute)));
-    std::uninitialized_copy_n(pendingAttrs_.data(), count, items);
-    node->attributes.items_ = items;
+    if (count > sharedCapacity_) {
+      const size_t capacity = keep ? 2 * count : count;
+      sharedAttrs_ = static_cast<XmlAttribute*>(doc_.Allocate(capacity * sizeof(XmlAttribute)));
+      sharedCapacity_ = capacity;
+      sharedCount_ = 0;
+    }
+    std::uninitialized_copy(pendingAttrs_.begin() + static_cast<std::ptrdiff_t>(sharedCount_), pendingAttrs_.end(),
+                            sharedAttrs_ + sharedCount_);
+    sharedCount_ = count;
+    node->attributes.items_ = sharedAttrs_;
     node->attributes.count_ = count;
-    if (!keep) pendingAttrs_.clear();
+    if (!keep) {
+      pendingAttrs_.clear();
+      sharedAttrs_ = nullptr;
+      sharedCount_ = sharedCapacity_ = 0;
+    }
   }
   void TakePendingAttributes(XmlNode* node) {
     if (!pendingAttrs_.empty()) SetAttributes(node, false);
@@ -237,7 +251,33 @@ class XmlScanner {
     if (parent) parent->children.Append(node);
     return node;
   }
-  XmlNode* AddChild(std::wstring_view name);
+  XmlNode* AddChild(std::wstring_view name) { return AddStoredChild(Store(name)); }
+  XmlNode* AddStoredChild(std::wstring_view storedName);
+
+  // Each "/>" inside a tag whose quoted value is still open names the next node with one
+  // more '/' before the tag's name. The names live right-aligned in one stored buffer of
+  // slashes followed by the name, so each is a view into it; the buffer grows with its
+  // total size, which keeps the copies in proportion to the input.
+  std::wstring_view SlashedName(size_t slashes) const {
+    if (slashes == 0) return tagName_;
+    return {slashedName_ + slashRoom_ - slashes, slashes + tagName_.size()};
+  }
+  std::wstring_view StoredTagName() {
+    if (tagSlashes_ == 0) return Store(tagName_);
+    if (tagSlashes_ > slashRoom_) {
+      const size_t room = std::max(tagSlashes_, 2 * slashRoom_ + tagName_.size());
+      auto* buffer = static_cast<wchar_t*>(doc_.Allocate((room + tagName_.size()) * sizeof(wchar_t)));
+      std::fill_n(buffer, room, L'/');
+      std::copy(tagName_.begin(), tagName_.end(), buffer + room);
+      slashedName_ = buffer;
+      slashRoom_ = room;
+    }
+    return SlashedName(tagSlashes_);
+  }
+  void ClearTagName() {
+    tagName_.clear();
+    tagSlashes_ = slashRoom_ = 0;
+  }
   void StartElement(std::wstring_view name);
   ScanError EndElement(std::wstring_view name);
 
@@ -285,12 +325,18 @@ class XmlScanner {
   bool rootHasElement_ = false;  // the document node has a child not named "?..."
   std::wstring token_;
   std::wstring attrName_;
-  std::wstring tagName_;
+  std::wstring tagName_;  // without the slashes that self-closing put before it
+  size_t tagSlashes_ = 0;
+  const wchar_t* slashedName_ = nullptr;
+  size_t slashRoom_ = 0;
   std::wstring pending_;  // text since the last element start or end, when joined
   const wchar_t* spanBegin_ = nullptr;
   const wchar_t* spanEnd_ = nullptr;
   bool pendingJoined_ = false;
   std::vector<XmlAttribute> pendingAttrs_;  // views into the document's storage
+  XmlAttribute* sharedAttrs_ = nullptr;     // stored copy of the first sharedCount_ of them
+  size_t sharedCount_ = 0;
+  size_t sharedCapacity_ = 0;
 };
 
 ScanError XmlScanner::Run(const wchar_t*& errorAt) {
@@ -366,7 +412,7 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
         if (taken == Fast::Failed) return e;
       }
       token_.clear();
-      tagName_.clear();
+      ClearTagName();
       attrName_.clear();
       inTag_ = true;
       ++p;
@@ -575,10 +621,10 @@ XmlScanner::Value XmlScanner::CompleteValue() {
   return Value::Added;
 }
 
-XmlNode* XmlScanner::AddChild(std::wstring_view name) {
+XmlNode* XmlScanner::AddStoredChild(std::wstring_view storedName) {
   XmlNode* child = NewNode(current_);
-  child->name = Store(name);
-  if (current_ == doc_.root && (name.empty() || name[0] != L'?')) rootHasElement_ = true;
+  child->name = storedName;
+  if (current_ == doc_.root && (storedName.empty() || storedName[0] != L'?')) rootHasElement_ = true;
   return child;
 }
 
@@ -600,7 +646,7 @@ ScanError XmlScanner::EndElement(std::wstring_view name) {
   TakePendingAttributes(node);
   if (node->text.empty()) AssignPendingTrimmed(node->text);
   ClearPending();
-  tagName_.clear();
+  ClearTagName();
   if (!node->parent) return ScanError::EndTagMatch;
   current_ = node->parent;
   return ScanError::None;
@@ -614,12 +660,12 @@ ScanError XmlScanner::SelfClose(const wchar_t* p) {
     tagName_.swap(token_);
     token_.clear();
   }
-  if (*p == L'?' && tagName_[0] != L'?') return ScanError::EndTagMatch;
+  if (*p == L'?' && (tagSlashes_ || tagName_[0] != L'?')) return ScanError::EndTagMatch;
   if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
-  XmlNode* child = AddChild(tagName_);
+  XmlNode* child = AddStoredChild(StoredTagName());
   if (!pendingAttrs_.empty()) SetAttributes(child, true);  // the closing '>' may still add one
   current_ = child;
-  tagName_.insert(tagName_.begin(), L'/');
+  ++tagSlashes_;
   return ScanError::None;
 }
 
@@ -641,13 +687,14 @@ ScanError XmlScanner::CloseTag(const wchar_t* p) {
   }
   token_.clear();
 
-  const wchar_t first = tagName_[0];
+  const wchar_t first = tagSlashes_ ? L'/' : tagName_[0];
   if (first == L'!' || first == L'?') {
     // Declaration or processing instruction: a leaf; the current node stays.
     TakePendingAttributes(AddChild(tagName_));
-    tagName_.clear();
+    ClearTagName();
   } else if (first == L'/') {
-    if (ScanError e = EndElement(std::wstring_view(tagName_).substr(1)); e != ScanError::None) return e;
+    const std::wstring_view name = tagSlashes_ ? SlashedName(tagSlashes_ - 1) : std::wstring_view(tagName_).substr(1);
+    if (ScanError e = EndElement(name); e != ScanError::None) return e;
   } else {
     if (current_ == doc_.root && rootHasElement_) return ScanError::RootTagDuplicate;
     StartElement(tagName_);

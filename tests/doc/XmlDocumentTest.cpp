@@ -65,6 +65,11 @@ TEST(XmlDocumentParse, BuildsTheTreeWithTheTextRule) {
       {L"\xFEFF<a>\xFEFFx</a>", L"{\xFEFF}(a{\xFEFFx})"},  // text before the element belongs to the document node
       {L"<a/>tail", L"(a)"},
       {L"<a><!ELEMENT x><?pi data><b/></a>", L"(a(!ELEMENT[x=] ?pi[data=] b))"},
+      // Inside an open quote each "/>" makes a node, named with one more '/', that takes
+      // the attributes so far; the tag's end then closes the last of them.
+      {L"<item x=\"/>/>\"></item>", L"(item(/item[x=>>]))"},
+      {L"<A x=\"/>/>/>\"><//a></a>", L"(A(/A(//A[x=>>>])))"},
+      {L"<a b x=\"/>/>\" c/><//a></a>", L"(a[b=](/a[b=](//a[b=,x=>>,c=])))"},
   };
   for (const Case& c : cases) EXPECT_EQ(ParseToDump(c.input), c.expected) << c.input;
 }

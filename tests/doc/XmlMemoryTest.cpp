@@ -15,6 +15,8 @@
 namespace {
 // Allocations left before the injected failure; negative: never fail.
 thread_local long allocationsBeforeFailure = -1;
+// Bytes asked for so far, freed or not.
+thread_local size_t allocatedBytes = 0;
 }  // namespace
 
 void* operator new(std::size_t size) {
@@ -23,6 +25,7 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
   }
   if (allocationsBeforeFailure > 0) --allocationsBeforeFailure;
+  allocatedBytes += size;
   if (void* p = std::malloc(size ? size : 1)) return p;
   throw std::bad_alloc();
 }
@@ -76,6 +79,55 @@ TEST(XmlDocumentMemory, FailureAtTheFirstAllocationIsAtTheStart) {
   EXPECT_EQ(doc.Parse(L"<a>x</a>"), -1);
   allocationsBeforeFailure = -1;
   EXPECT_EQ(doc.error, L"[1:1] CMemoryException error\n");
+}
+
+// Hostile shapes whose tree grows a node per "/>" inside one tag with an open quote: each
+// node is named with one more '/' and keeps the attributes seen so far. The tree must come
+// out whole, and the parse must ask for storage in proportion to the text, not to the
+// square of the number of closes.
+TEST(XmlDocumentMemory, HostileTagsTakeStorageInProportionToTheText) {
+  const size_t k = 2000;
+  auto times = [](const wchar_t* piece, size_t n) {
+    std::wstring out;
+    for (size_t i = 0; i < n; ++i) out += piece;
+    return out;
+  };
+  const std::wstring longName(k, L'n');
+  struct Shape {
+    const char* what;
+    std::wstring text;
+    std::wstring name;  // of the first node of the chain
+    size_t attributes;  // of the first node
+    bool growing;       // one attribute more at each node
+  };
+  const Shape shapes[] = {
+      {"open quote", L"<item x=\"" + times(L"/>", k), L"item", 0, false},
+      {"long name", L"<" + longName + L" x='" + times(L"/>", k), longName, 0, false},
+      {"many attributes", L"<a" + times(L" b", k) + L" x=\"" + times(L"/>", k), L"a", k, false},
+      {"attributes added between closes", L"<t q=\"" + times(L"/>\" y=\"", k), L"t", 0, true},
+  };
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.what);
+    XmlDocument doc;
+    allocatedBytes = 0;
+    ASSERT_EQ(doc.Parse(shape.text.c_str()), -1);
+    const size_t used = allocatedBytes;
+    EXPECT_EQ(doc.error, L"[1:" + std::to_wstring(shape.text.size() + 1) + L"] Tag match error\n");
+    // A chain: each node the only child of the one before, named with one more slash.
+    size_t depth = 0;
+    for (const XmlNode* node = doc.root->children.front(); node; node = node->children.front(), ++depth) {
+      ASSERT_LE(node->children.size(), 1u);
+      ASSERT_EQ(node->name.find_first_not_of(L'/'), depth);
+      ASSERT_EQ(node->name.substr(depth), shape.name);
+      ASSERT_EQ(node->attributes.size(), shape.attributes + (shape.growing ? depth : 0));
+      if (!node->attributes.empty()) {
+        ASSERT_EQ(node->attributes.back().first, shape.growing ? (depth > 1 ? L"y" : L"q") : L"b");
+        ASSERT_EQ(node->attributes.back().second, shape.growing ? L">" : L"");
+      }
+    }
+    EXPECT_EQ(depth, k);
+    EXPECT_LT(used, 40 * sizeof(wchar_t) * shape.text.size()) << used;
+  }
 }
 
 }  // namespace
