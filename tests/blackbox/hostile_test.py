@@ -96,11 +96,11 @@ class HostileServers(unittest.TestCase):
         wait_for(lambda: self.count() == 4 + FLOOD + 1, 150, 1.0, "the channels behind the trickle")
         peak = self.memory_mb("VmHWM")  # the most the process ever held
         print(f"peak resident memory {peak:.0f} MB, now {self.memory_mb('VmRSS'):.0f} MB", file=sys.stderr)
-        self.assertLess(peak, 200, "memory stays bounded")
+        self.assertLess(peak, 120, "memory stays bounded (a square-law parse of that document alone takes about 250 MB)")
 
         # The next refresh comes as usual (the stalled address is not asked again while its
         # download is still held) and brings the ordinary channel's new item.
         Hostile.ordinary.append("second")
         ctl("command", IDM_REFRESH)
         wait_for(lambda: self.count() == 4 + FLOOD + 2, 60, 1.0, "the ordinary channel's next item")
-        self.assertLess(self.memory_mb("VmHWM"), 200)
+        self.assertLess(self.memory_mb("VmHWM"), 120)
