@@ -65,6 +65,16 @@ TEST_F(FrameHardening, AFloodOfNewItemsIsFollowedByANormalRefresh) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
+// A channel address of 100 KB and a feed title of 100 KB are taken like any other.
+TEST_F(FrameHardening, HugeAddressesAndTitlesAreTakenWithoutHarm) {
+  const std::wstring url = L"http://f.example/" + std::wstring(100 * 1024, L'u');
+  Deliver(L"c1", url, test::Rss(std::wstring(100 * 1024, L't'), Items(2, L"x")));
+  CChannel* channel = Channel(url);
+  ASSERT_NE(channel, nullptr);
+  EXPECT_EQ(channel->title.size(), size_t(100 * 1024));
+  EXPECT_EQ(frame.FeedItems().size(), 2u);
+}
+
 // Whatever numbers the settings hold, the windows come up whole on a screen and the
 // ticker keeps a usable list.
 TEST_F(FrameHardening, OddWindowSettingsStillPlaceEveryWindowOnAScreen) {

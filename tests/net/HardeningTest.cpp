@@ -142,13 +142,15 @@ TEST(NetHardening, AFailureInsideADownloadIsThatChannelsFailedDownload) {
   Config().SetString(section::Channel(L"a"), L"URL", server.Url(L"/one"));
   Config().SetString(section::Channel(L"b"), L"URL", server.Url(L"/boom"));
   Config().SetString(section::Channel(L"c"), L"URL", server.Url(L"/two"));
+  // An address of 100 KB is no failure of the run either.
+  Config().SetString(section::Channel(L"d"), L"URL", server.Url(L"/") + std::wstring(100 * 1024, L'x'));
   SetFetchFaultForTesting(&ThrowOnBoom);
   test::RecordingFrame frame;
   ASSERT_TRUE(StartFeedFetcher(frame.Hwnd()));
   const bool ended = frame.WaitForEnd(10000);
   SetFetchFaultForTesting(nullptr);
   ASSERT_TRUE(ended);
-  ASSERT_EQ(frame.results.size(), 3u);
+  ASSERT_EQ(frame.results.size(), 4u);
   EXPECT_EQ(frame.results[0].text, kFeedText);
   EXPECT_EQ(frame.results[1].text, L"");
   EXPECT_EQ(frame.results[2].text, kFeedText);
