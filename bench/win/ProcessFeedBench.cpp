@@ -1,10 +1,11 @@
 // Times ProcessFeed on the real frame: a 500-item feed into an empty channel, the same
-// feed again (nothing new), and a feed where half the items changed; parsing alone is
-// timed for comparison.
+// feed again (nothing new), a feed where half the items changed, and a 10,000-item
+// channel whose items all go; parsing alone is timed for comparison.
 #include <windows.h>
 #include <ole2.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/MainFrame.h"
@@ -83,6 +84,20 @@ int wmain() {
   std::printf("ProcessFeed, same feed again    %8.2f ms\n", same);
   std::printf("ProcessFeed, half of it changed %8.2f ms\n", changed);
   std::printf("items in the tree: %zu\n", frame.FeedItems().size());
+
+  // A large channel whose items all go at once (the feed was replaced); PELLORA_BENCH_GONE
+  // sets its size.
+  const char* size = std::getenv("PELLORA_BENCH_GONE");
+  const int count = size ? std::atoi(size) : 10000;
+  const std::wstring large = Feed(count, count), small = Feed(10, 0);
+  FeedResult big{L"bench002", L"http://bench.example/large", large};
+  ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kXml, reinterpret_cast<LPARAM>(&big));
+  const size_t before = frame.FeedItems().size();
+  const double gone = Time([&] {
+    FeedResult result{L"bench002", L"http://bench.example/large", small};
+    ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kXml, reinterpret_cast<LPARAM>(&result));
+  });
+  std::printf("ProcessFeed, %d items gone %8.2f ms (%zu -> %zu items)\n", count, gone, before, frame.FeedItems().size());
   SetConfigOverride(nullptr);
   ::DeleteFileW(ini.c_str());
   return 0;
