@@ -2,13 +2,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/ChannelSettings.h"
 #include "app/InputDialog.h"
 #include "app/MainFrame.h"
+#include "app/OpmlTransfer.h"
 #include "app/PelloraApp.h"
 #include "channels/TreeItem.h"
 #include "config/ConfigStore.h"
 #include "res/resource.h"
 #include "win/Dialog.h"
+#include "win/FileDialog.h"
 #include "win/Module.h"
 
 const wchar_t* const CMainFrame::kDuplicateAddressText =
@@ -68,6 +71,12 @@ bool CMainFrame::OnCommand(UINT id, UINT code, HWND control) {
       return true;
     case IDM_KEYWORD:
       OnKeyword();
+      return true;
+    case IDM_IMPORT_OPML:
+      OnImportOpml();
+      return true;
+    case IDM_EXPORT_OPML:
+      OnExportOpml();
       return true;
   }
   return FrameWindow::OnCommand(id, code, control);
@@ -134,11 +143,7 @@ void CMainFrame::OnTopMost() {
 bool CMainFrame::AddressRegistered(const std::wstring& url) const {
   if (tree_.FindItem(url)) return true;
   // Channels that are stored but not (yet) in the tree count too.
-  std::vector<std::wstring> ids;
-  Config().EnumSubsections(section::kConfig, ids);
-  for (const auto& id : ids)
-    if (Config().GetString(section::Channel(id), L"URL", L"") == url) return true;
-  return false;
+  return StoredAddresses().count(url) != 0;
 }
 
 void CMainFrame::OnAddChannel() {
@@ -151,15 +156,7 @@ void CMainFrame::OnAddChannel() {
     win::ShowMessageBox(Hwnd(), kDuplicateAddressText, AppTitle(), MB_OK);
     return;
   }
-  std::wstring id;
-  do {
-    wchar_t buffer[16];
-    const int high = std::rand();
-    const int low = std::rand();
-    std::swprintf(buffer, 16, L"%04x%04x", high, low);
-    id = buffer;
-  } while (!Config().GetString(section::Channel(id), L"URL", L"").empty());
-  Config().SetString(section::Channel(id), L"URL", url);
+  const std::wstring id = StoreNewChannel(url);
   auto* channel = new CChannel(url, id);
   if (!tree_.AddItem(channel, true)) delete channel;
 }
@@ -200,4 +197,34 @@ void CMainFrame::OnKeyword() {
   const std::wstring stored = Config().GetString(section, L"KEYWORD", L"");
   InputDialog dialog(InputDialog::kKeywordCaption, stored);
   if (dialog.DoModal(Hwnd()) == IDOK && dialog.editText != stored) Config().SetString(section, L"KEYWORD", dialog.editText);
+}
+
+void CMainFrame::OnImportOpml() {
+  std::wstring path;
+  if (!win::AskFileName(Hwnd(), win::FileDialogKind::Open, kOpmlFileFilter, L"opml", path)) return;
+  OpmlOutcome outcome;
+  {
+    ChannelTree::UpdateBatch batch(tree_);
+    outcome = ImportOpmlFile(
+        path, [this](const std::wstring& url) { return tree_.FindItem(url) != nullptr; },
+        [this](const std::wstring& url, const std::wstring& id) {
+          auto* channel = new CChannel(url, id);
+          if (!tree_.AddItem(channel, true)) delete channel;
+        });
+  }
+  win::ShowMessageBox(Hwnd(), outcome.message, AppTitle(), MB_OK | (outcome.ok ? MB_ICONINFORMATION : MB_ICONWARNING));
+  if (outcome.added > 0) PostUser(frame_code::kRun, 0);
+}
+
+void CMainFrame::OnExportOpml() {
+  std::wstring path = L"pellora.opml";
+  if (!win::AskFileName(Hwnd(), win::FileDialogKind::Save, kOpmlFileFilter, L"opml", path)) return;
+  std::vector<std::pair<std::wstring, std::wstring>> titles;
+  for (CTreeItem* item : tree_.Children(nullptr))
+    if (item->ClassName() == L"CChannel") {
+      auto* channel = static_cast<CChannel*>(item);
+      titles.emplace_back(channel->id, channel->title);
+    }
+  const OpmlOutcome outcome = ExportOpmlFile(path, titles);
+  win::ShowMessageBox(Hwnd(), outcome.message, AppTitle(), MB_OK | (outcome.ok ? MB_ICONINFORMATION : MB_ICONWARNING));
 }

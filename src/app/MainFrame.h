@@ -106,6 +106,8 @@ class CMainFrame : public win::FrameWindow {
   void OnModifyChannel();
   void OnDeleteChannel();
   void OnKeyword();
+  void OnImportOpml();
+  void OnExportOpml();
   bool AddressRegistered(const std::wstring& url) const;
 
   // Fields in the order of the frame's data model.

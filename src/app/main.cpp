@@ -1,10 +1,13 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "app/OpmlTransfer.h"
 #include "app/PelloraApp.h"
 #include "net/NetSession.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // /import and /export work on the settings alone: no window, no tray icon, no question.
+  if (const int code = RunOpmlCommandLine(::GetCommandLineW()); code >= 0) return code;
   // The browser frame hosts an ActiveX control: the UI thread is a single-threaded apartment.
   HRESULT ole = ::OleInitialize(nullptr);
   PelloraApp app;

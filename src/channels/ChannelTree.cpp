@@ -876,3 +876,9 @@ bool ChannelTree::OnNeedText(NMTTDISPINFOW& info) {
   }
   return true;
 }
+
+const std::vector<CTreeItem*>& ChannelTree::Children(CTreeItem* parent) const {
+  static const std::vector<CTreeItem*> kNone;
+  auto it = children_.find(parent);
+  return it == children_.end() ? kNone : it->second;
+}

@@ -66,6 +66,8 @@ class ChannelTree : public win::Window {
   // Replaces the image list with 16 x 16 cells of a bitmap resource (black is transparent).
   void LoadImages(UINT bitmapId);
   CTreeItem* SelectedItem() const;
+  // The records shown under `parent` (null: the top level) in the control's order.
+  const std::vector<CTreeItem*>& Children(CTreeItem* parent) const;
   size_t ItemCount() const { return items_.size(); }
 
   // The tooltip control, for tests and screenshots.

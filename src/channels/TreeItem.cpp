@@ -90,6 +90,8 @@ void CChannel::FillContextMenu(HMENU menu) {
   ::AppendMenuW(menu, MF_STRING, IDM_DEL_RSS, L"RSS 링크 삭제");
   ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   ::AppendMenuW(menu, MF_STRING, IDM_ADD_RSS, L"RSS 링크 추가");
+  ::AppendMenuW(menu, MF_STRING, IDM_IMPORT_OPML, L"OPML 가져오기...");
+  ::AppendMenuW(menu, MF_STRING, IDM_EXPORT_OPML, L"OPML 내보내기...");
 }
 
 void CChannel::OnExpanded(int action) {

@@ -26,3 +26,25 @@ std::wstring ModulePath() {
 }
 
 }  // namespace win
+
+namespace win {
+
+void WriteStdLine(DWORD stdHandle, const std::wstring& text) {
+  HANDLE out = ::GetStdHandle(stdHandle);
+  // A GUI program gets no console of its own; borrow the one it was started from.
+  if ((!out || out == INVALID_HANDLE_VALUE) && ::AttachConsole(ATTACH_PARENT_PROCESS)) out = ::GetStdHandle(stdHandle);
+  if (!out || out == INVALID_HANDLE_VALUE) return;
+  const std::wstring line = text + L"\r\n";
+  DWORD mode = 0;
+  DWORD written = 0;
+  if (::GetConsoleMode(out, &mode)) {
+    ::WriteConsoleW(out, line.c_str(), static_cast<DWORD>(line.size()), &written, nullptr);
+    return;
+  }
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(size > 0 ? size : 0, '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), bytes.data(), size, nullptr, nullptr);
+  ::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+}  // namespace win

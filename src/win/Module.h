@@ -13,3 +13,11 @@ std::wstring LoadResString(UINT id);
 std::wstring ModulePath();
 
 }  // namespace win
+
+namespace win {
+
+// Writes a line for whoever started the program: the console it was started from, or the
+// file or pipe its standard output or error goes to. Nothing when there is neither.
+void WriteStdLine(DWORD stdHandle, const std::wstring& text);
+
+}  // namespace win
