@@ -239,21 +239,26 @@ TEST_F(CommandsTest, TheMainMenuAndTheEmptyAreaMenu) {
   std::vector<UINT> file, help;
   for (const auto& item : probe.Menus()[0]) file.push_back(item.id);
   for (const auto& item : probe.Menus()[1]) help.push_back(item.id);
-  EXPECT_EQ(file, (std::vector<UINT>{IDM_REFRESH, IDM_ADD_RSS, 0, IDM_RSS_TICKER, IDM_TOPMOST, IDM_INTERNAL, 0, IDM_EXIT}));
+  EXPECT_EQ(file, (std::vector<UINT>{IDM_REFRESH, IDM_ADD_RSS, IDM_IMPORT_OPML, IDM_EXPORT_OPML, 0,
+                                      IDM_RSS_TICKER, IDM_TOPMOST, IDM_INTERNAL, 0, IDM_EXIT}));
   EXPECT_EQ(help, (std::vector<UINT>{IDM_VERSION, 0, ID_APP_ABOUT}));
-  EXPECT_EQ(probe.Menus()[0][7].text, L"\xC885\xB8CC(&X)");
+  EXPECT_EQ(probe.Menus()[0][2].text, L"OPML 가져오기...");
+  EXPECT_EQ(probe.Menus()[0][3].text, L"OPML 내보내기...");
+  EXPECT_EQ(probe.Menus()[0][9].text, L"\xC885\xB8CC(&X)");
 
-  // A right click on empty tree space offers refresh and add.
+  // A right click on empty tree space offers refresh, add and the OPML commands.
   MenuProbe empty;
   ::ShowWindow(frame.Hwnd(), SW_SHOWNORMAL);
   RECT r = win::WindowRect(frame.Tree().Hwnd());
   ::SendMessageW(frame.Tree().Hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(frame.Tree().Hwnd()),
                  MAKELPARAM(r.left + 20, r.bottom - 20));
   ASSERT_EQ(empty.Menus().size(), 1u);
-  ASSERT_EQ(empty.Menus()[0].size(), 3u);
+  ASSERT_EQ(empty.Menus()[0].size(), 5u);
   EXPECT_EQ(empty.Menus()[0][0].id, UINT(IDM_REFRESH));
   EXPECT_TRUE(empty.Menus()[0][1].separator);
   EXPECT_EQ(empty.Menus()[0][2].id, UINT(IDM_ADD_RSS));
+  EXPECT_EQ(empty.Menus()[0][3].id, UINT(IDM_IMPORT_OPML));
+  EXPECT_EQ(empty.Menus()[0][4].id, UINT(IDM_EXPORT_OPML));
 }
 
 TEST_F(CommandsTest, AboutShowsTheFileVersion) {

@@ -440,11 +440,12 @@ TEST_F(ChannelTreeTest, ContextMenusOfItemsChannelsAndEmptySpace) {
     RightClick(Tree(), LabelPoint(Tree(), channel->treeHandle));
     ASSERT_EQ(probe.Menus().size(), 1u);
     const auto& menu = probe.Menus()[0];
-    ASSERT_EQ(menu.size(), 7u);
-    const UINT ids[] = {IDM_TICKER, IDM_NOTI, IDM_KEYWORD, IDM_MOD_RSS, IDM_DEL_RSS, 0, IDM_ADD_RSS};
-    const wchar_t* texts[] = {L"티커표시", L"신규알림", L"알림창 고정 키워드", L"RSS 링크 수정",
-                              L"RSS 링크 삭제", L"", L"RSS 링크 추가"};
-    for (int i = 0; i < 7; ++i) {
+    ASSERT_EQ(menu.size(), 9u);
+    const UINT ids[] = {IDM_TICKER, IDM_NOTI,   IDM_KEYWORD,     IDM_MOD_RSS,    IDM_DEL_RSS,
+                        0,          IDM_ADD_RSS, IDM_IMPORT_OPML, IDM_EXPORT_OPML};
+    const wchar_t* texts[] = {L"티커표시",      L"신규알림", L"알림창 고정 키워드", L"RSS 링크 수정",  L"RSS 링크 삭제",
+                              L"",              L"RSS 링크 추가", L"OPML 가져오기...", L"OPML 내보내기..."};
+    for (int i = 0; i < 9; ++i) {
       EXPECT_EQ(menu[i].id, ids[i]) << i;
       EXPECT_EQ(menu[i].text, texts[i]) << i;
       EXPECT_EQ(menu[i].separator, i == 5) << i;
