@@ -3,7 +3,7 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := test
 JOBS ?= 2
 
-.PHONY: run stop test bootstrap native win64 win32 test-native test-win64 fuzz-smoke fuzz-test bench clean
+.PHONY: run stop test bootstrap native win64 win32 test-native test-win64 fuzz-smoke fuzz-test bench clean dist
 
 bootstrap:
 	@scripts/bootstrap
@@ -26,7 +26,11 @@ test-native: native
 test-win64: win64
 	scripts/wine-session ctest --preset win64 -j $(JOBS)
 
-test: test-native win32 test-win64 fuzz-test
+# Release zips (x64, x86) and the installer into build/dist/, from the two Windows builds.
+dist: win64 win32
+	scripts/make-dist
+
+test: test-native dist test-win64 fuzz-test
 
 # A short fuzzing run of the document core on its seed corpus, every time.
 fuzz-test: bootstrap

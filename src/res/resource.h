@@ -34,5 +34,5 @@
 #define IDS_APP_TITLE 57344
 #define ID_APP_ABOUT 57664
 
-#define PELLORA_VERSION_BINARY 2, 4, 0, 0
-#define PELLORA_VERSION_TEXT "2.4.0.0"
+// PELLORA_VERSION_BINARY and PELLORA_VERSION_TEXT come from the project version.
+#include "version.h"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "version.h"
 #include "app/FrameFixture.h"
 #include "app/InputDialog.h"
 #include "res/resource.h"
@@ -266,5 +267,5 @@ TEST_F(CommandsTest, AboutShowsTheFileVersion) {
   Command(ID_APP_ABOUT);
   ASSERT_EQ(answer.SeenDialogs().size(), 1u);
   EXPECT_EQ(answer.SeenDialogs()[0].caption, L"pellora \xC815\xBCF4");
-  EXPECT_NE(std::find(answer.Statics().begin(), answer.Statics().end(), L"2.4.0.0"), answer.Statics().end());
+  EXPECT_NE(std::find(answer.Statics().begin(), answer.Statics().end(), L"" PELLORA_VERSION_TEXT), answer.Statics().end());
 }

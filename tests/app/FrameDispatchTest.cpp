@@ -4,6 +4,7 @@
 #include <atomic>
 #include <thread>
 
+#include "version.h"
 #include "app/FrameFixture.h"
 #include "display/NotifyWnd.h"
 #include "display/VersionNotifyWnd.h"
@@ -199,12 +200,12 @@ TEST_F(FrameDispatchTest, VersionRepliesAreJudgedAgainstTheRunningVersion) {
     ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kVer, reinterpret_cast<LPARAM>(text));
   };
   TraceCapture trace;
-  reply(L"VER 2.4.0.0 http://pellora.example/download");
-  EXPECT_TRUE(trace.Contains(L"Ver : VER 2.4.0.0 http://pellora.example/download\n"));
+  reply(L"VER " PELLORA_VERSION_TEXT " http://pellora.example/download");
+  EXPECT_TRUE(trace.Contains(L"Ver : VER " PELLORA_VERSION_TEXT " http://pellora.example/download\n"));
   EXPECT_EQ(boxes.Count(), 0u);  // the check at start is silent
   EXPECT_EQ(frame.QueuedPopups(), 0u);
-  EXPECT_EQ(frame.LastVersion(), L"2.4.0.0");
-  reply(L"\r\nVER\r\n2.4.0.0\r\nhttp://pellora.example/download\r\n");
+  EXPECT_EQ(frame.LastVersion(), L"" PELLORA_VERSION_TEXT);
+  reply(L"\r\nVER\r\n" PELLORA_VERSION_TEXT "\r\nhttp://pellora.example/download\r\n");
   ASSERT_EQ(boxes.Count(), 1u);  // a later check confirms
   EXPECT_EQ(boxes.Last().text, CMainFrame::kLatestVersionText);
   EXPECT_EQ(boxes.Last().type & MB_ICONMASK, UINT(MB_ICONINFORMATION));
@@ -212,7 +213,7 @@ TEST_F(FrameDispatchTest, VersionRepliesAreJudgedAgainstTheRunningVersion) {
   reply(L"ver 2.5.0.0 http://x/");
   reply(L"<html>404</html>");
   EXPECT_EQ(frame.QueuedPopups(), 0u);
-  EXPECT_EQ(frame.LastVersion(), L"2.4.0.0");
+  EXPECT_EQ(frame.LastVersion(), L"" PELLORA_VERSION_TEXT);
 
   reply(L"VER 2.5.0.0 http://pellora.example/new");
   reply(L"VER 2.3.0.0 http://pellora.example/old");

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "version.h"
 #include "config/ConfigStore.h"
 #include "support/TraceCapture.h"
 #include "support/win/WinTest.h"
@@ -236,4 +237,4 @@ TEST(ConfigStoreDelete, RegistryDeletesTheWholeTreeIniOnlyTheSection) {
   EXPECT_EQ(ini.Store().GetString(L"CONFIG\\a1\\x", L"URL", L""), L"w");
 }
 
-TEST(ProgramVersion, ComesFromTheVersionResource) { EXPECT_EQ(GetProgramVersion(), L"2.4.0.0"); }
+TEST(ProgramVersion, ComesFromTheVersionResource) { EXPECT_EQ(GetProgramVersion(), L"" PELLORA_VERSION_TEXT); }

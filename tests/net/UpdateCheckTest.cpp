@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "version.h"
 #include "common/TextConv.h"
 #include "config/ConfigStore.h"
 #include "net/UpdateCheck.h"
@@ -45,7 +46,7 @@ TEST(UpdateCheck, AsksForTheRunningVersionAndSendsTheAnswer) {
   const auto sent = server.Requests()[0];
   EXPECT_EQ(sent.Method(), "GET");
   EXPECT_EQ(sent.Target(), "/Ver/?ver=" + ToMultiByte(GetProgramVersion(), CP_ACP) + "&name=pellora");
-  EXPECT_EQ(sent.Target(), "/Ver/?ver=2.4.0.0&name=pellora");
+  EXPECT_EQ(sent.Target(), "/Ver/?ver=" PELLORA_VERSION_TEXT "&name=pellora");
   EXPECT_EQ(sent.Header("User-Agent"), "pellora");
   ASSERT_EQ(check.frame.answers.size(), 1u);
   EXPECT_EQ(check.frame.answers[0], L"VER 2.5.0.0 http://example.com/\r\n");
