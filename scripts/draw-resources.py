@@ -2,13 +2,17 @@
 """Draws pellora's icons and bitmaps into src/res/ (checked in; run again to reproduce).
 
 Everything is rasterised here with 4x4 supersampling, no imaging library needed:
-  pellora.ico   icon 128: the program (16, 32 and 48 pixels)
+  pellora.ico   icon 128: the program
   tray.ico      icon 133: still tray icon and first animation frame
   tray2.ico     icon 134: second animation frame (the waves lit)
+                (each icon at 16, 20, 24, 32, 40 and 48 pixels: 100 % to 300 % of the
+                small icon size, so the system picks a sharp one at any DPI)
   close.bmp     bitmap 130: 15 x 15 grey round button with a white cross on magenta
   tree.bmp      bitmap 135: five 16 x 16 cells on black (the mask colour):
                 0 round button, chevrons down  1 round button, chevrons up
                 2 document with a globe        3 web page        4 information bubble
+  close150.bmp, close200.bmp, tree150.bmp, tree200.bmp
+                the same two bitmaps drawn at 150 % and 200 % (bitmaps 136 to 139)
 """
 import math
 import os
@@ -19,19 +23,23 @@ SS = 4  # supersampling per axis
 
 
 class Canvas:
-    def __init__(self, w, h, bg=(0, 0, 0, 0)):
-        self.w, self.h = w, h
-        self.px = [[list(bg) for _ in range(w)] for _ in range(h)]
+    """w x h units of drawing, rasterised at `scale` pixels per unit (1.5 for 150 %)."""
+
+    def __init__(self, w, h, bg=(0, 0, 0, 0), scale=1.0):
+        self.w, self.h = round(w * scale), round(h * scale)
+        self.k = self.w / w
+        self.px = [[list(bg) for _ in range(self.w)] for _ in range(self.h)]
 
     def shade(self, cover, color):
-        """cover(x, y) -> bool on subpixel centres in pixel units; blends color where covered."""
+        """cover(x, y) -> bool on subpixel centres in drawing units; blends color where covered."""
         r, g, b, a = color
+        k = self.k
         for y in range(self.h):
             for x in range(self.w):
                 n = 0
                 for sy in range(SS):
                     for sx in range(SS):
-                        if cover(x + (sx + 0.5) / SS, y + (sy + 0.5) / SS):
+                        if cover((x + (sx + 0.5) / SS) / k, (y + (sy + 0.5) / SS) / k):
                             n += 1
                 if not n:
                     continue
@@ -150,8 +158,8 @@ def write_bmp(path, c, bg, hard_edges=False):
         f.write(header + info + data)
 
 
-def close_button():
-    c = Canvas(15, 15)
+def close_button(scale=1.0):
+    c = Canvas(15, 15, scale=scale)
     c.circle(7.5, 7.5, 7.0, (110, 110, 110, 255))
     c.circle(7.5, 7.5, 6.0, (150, 150, 150, 255))
     c.line(4.6, 4.6, 10.4, 10.4, 1.8, WHITE)
@@ -159,8 +167,8 @@ def close_button():
     return c
 
 
-def tree_strip():
-    c = Canvas(80, 16)
+def tree_strip(scale=1.0):
+    c = Canvas(80, 16, scale=scale)
     blue, blue_dark = (64, 132, 214, 255), (36, 88, 160, 255)
 
     def button(ox, up):
@@ -203,11 +211,13 @@ def tree_strip():
 
 def main():
     os.makedirs(OUT, exist_ok=True)
-    write_ico(os.path.join(OUT, "pellora.ico"), [feed_icon(16), feed_icon(32), feed_icon(48)])
-    write_ico(os.path.join(OUT, "tray.ico"), [feed_icon(16), feed_icon(32)])
-    write_ico(os.path.join(OUT, "tray2.ico"), [feed_icon(16, lit=True), feed_icon(32, lit=True)])
-    write_bmp(os.path.join(OUT, "close.bmp"), close_button(), (255, 0, 255), hard_edges=True)
-    write_bmp(os.path.join(OUT, "tree.bmp"), tree_strip(), (0, 0, 0))
+    sizes = (16, 20, 24, 32, 40, 48)
+    write_ico(os.path.join(OUT, "pellora.ico"), [feed_icon(n) for n in sizes])
+    write_ico(os.path.join(OUT, "tray.ico"), [feed_icon(n) for n in sizes])
+    write_ico(os.path.join(OUT, "tray2.ico"), [feed_icon(n, lit=True) for n in sizes])
+    for scale, suffix in ((1.0, ""), (1.5, "150"), (2.0, "200")):
+        write_bmp(os.path.join(OUT, f"close{suffix}.bmp"), close_button(scale), (255, 0, 255), hard_edges=True)
+        write_bmp(os.path.join(OUT, f"tree{suffix}.bmp"), tree_strip(scale), (0, 0, 0))
 
 
 if __name__ == "__main__":

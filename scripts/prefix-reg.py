@@ -2,7 +2,8 @@
 """Writes the UTF-16LE registry file (with byte-order mark) that sets up a Wine prefix:
 - Hangul renders: Tahoma and the dialog fonts link to NanumGothic, "굴림" is replaced by it;
 - every program runs in one virtual desktop with a taskbar, so the notification area is
-  real (without one, each Shell_NotifyIconW call waits about two seconds for a tray)."""
+  real (without one, each Shell_NotifyIconW call waits about two seconds for a tray);
+- the screen's DPI (Wine's LogPixels) is the second argument, 96 when absent."""
 import sys
 
 # Wine looks up the links of a bold face under "<family> Bold": both names get both files.
@@ -48,6 +49,15 @@ lines += [
     "",
     r"[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]",
     f'"Default"="{sys.argv[1] if len(sys.argv) > 1 else "1280x1024"}"',
+    "",
+]
+dpi = int(sys.argv[2]) if len(sys.argv) > 2 else 96
+lines += [
+    r"[HKEY_CURRENT_USER\Control Panel\Desktop]",
+    f'"LogPixels"=dword:{dpi:08x}',
+    "",
+    r"[HKEY_CURRENT_CONFIG\Software\Fonts]",
+    f'"LogPixels"=dword:{dpi:08x}',
     "",
 ]
 sys.stdout.buffer.write(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))

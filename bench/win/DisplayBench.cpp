@@ -20,6 +20,7 @@
 #include "display/NotifyStack.h"
 #include "display/NotifyWnd.h"
 #include "display/PointFont.h"
+#include "win/Dpi.h"
 #include "display/TickerWnd.h"
 #include "win/Handles.h"
 #include "win/Window.h"
@@ -166,7 +167,7 @@ class FreshPaintTicker : public win::Window {
     RECT client = win::ClientRect(Hwnd());
     win::MemoryDC dc(::CreateCompatibleDC(paint.Get()));
     win::Bitmap bitmap(::CreateCompatibleBitmap(paint.Get(), client.right, client.bottom));
-    win::Font font = display::CreatePointFont(90, L"Tahoma");
+    win::Font font = display::CreatePointFont(90, L"Tahoma", win::SystemDpi());
     win::SelectScope selectBitmap(dc.Get(), bitmap.Get());
     win::SelectScope selectFont(dc.Get(), font.Get());
     ::SetBkMode(dc.Get(), TRANSPARENT);

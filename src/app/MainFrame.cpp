@@ -10,6 +10,7 @@
 #include "display/TrayWndItem.h"
 #include "res/resource.h"
 #include "win/Dialog.h"
+#include "win/Dpi.h"
 #include "win/Module.h"
 
 namespace {
@@ -180,6 +181,11 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
       if (FrameWindow::OnMessage(msg, wParam, lParam) == -1) return -1;
       return OnCreate();
+    case WM_DPICHANGED:
+      // Placed where the system suggests; the stored place stays physical pixels.
+      win::ApplySuggestedRect(Hwnd(), lParam);
+      tree_.OnDpiChanged(HIWORD(wParam));
+      return 0;
     case WM_SETFOCUS:
       OnSetFocus();
       return 0;

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "win/Dpi.h"
 #include "win/Handles.h"
 #include "win/Module.h"
 
@@ -11,9 +12,13 @@ constexpr UINT_PTR kTimer = 0;
 }  // namespace
 
 HICON LoadSmallIcon(UINT resourceId) {
-  // An icon of our own (not a shared one), so that destroying it later is correct.
+  // An icon of our own (not a shared one), so that destroying it later is correct. The
+  // notification area is on the primary monitor; the .ico holds a picture for each size
+  // from 100 % to 300 %.
+  const int dpi = win::PrimaryMonitorDpi();
   return static_cast<HICON>(::LoadImageW(win::Instance(), MAKEINTRESOURCEW(resourceId), IMAGE_ICON,
-                                         ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+                                         win::SystemMetricForDpi(SM_CXSMICON, dpi),
+                                         win::SystemMetricForDpi(SM_CYSMICON, dpi), 0));
 }
 
 TrayIcon::~TrayIcon() {

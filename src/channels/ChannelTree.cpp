@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "channels/LabelFit.h"
+#include "common/Dpi.h"
+#include "win/Dpi.h"
 #include "win/Module.h"
 
 namespace {
@@ -374,10 +376,21 @@ void ChannelTree::Select(HTREEITEM handle) {
 }
 
 void ChannelTree::LoadImages(UINT bitmapId) {
-  win::Bitmap bitmap(static_cast<HBITMAP>(
-      ::LoadImageW(win::Instance(), MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+  auto load = [](UINT id) {
+    return win::Bitmap(static_cast<HBITMAP>(
+        ::LoadImageW(win::Instance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+  };
+  // The strip drawn for the control's DPI, else the 100 % one; its cells are square.
+  if (dpi_ <= 0) dpi_ = win::WindowDpi(Hwnd());
+  const int dpi = dpi_;
+  win::Bitmap bitmap = load(PictureIdForDpi(bitmapId, dpi));
+  if (!bitmap) bitmap = load(bitmapId);
   if (!bitmap) return;
-  win::ImageList list(::ImageList_Create(16, 16, ILC_COLORDDB | ILC_MASK, 0, 4));
+  BITMAP info{};
+  ::GetObjectW(bitmap.Get(), sizeof(info), &info);
+  const int cell = info.bmHeight > 0 ? info.bmHeight : ScaleForDpi(16, dpi);
+  imagesId_ = bitmapId;
+  win::ImageList list(::ImageList_Create(cell, cell, ILC_COLORDDB | ILC_MASK, 0, 4));
   if (!list) return;
   ::ImageList_AddMasked(list.Get(), bitmap.Get(), RGB(0, 0, 0));
   labelLeft_.clear();  // the labels move with the image width
@@ -881,4 +894,24 @@ const std::vector<CTreeItem*>& ChannelTree::Children(CTreeItem* parent) const {
   static const std::vector<CTreeItem*> kNone;
   auto it = children_.find(parent);
   return it == children_.end() ? kNone : it->second;
+}
+
+void ChannelTree::OnDpiChanged(int dpi) {
+  if (!Hwnd() || dpi <= 0) return;
+  const int old = dpi_ > 0 ? dpi_ : win::SystemDpi();
+  dpi_ = dpi;
+  if (old == dpi) return;
+  HFONT current = reinterpret_cast<HFONT>(Control(WM_GETFONT));
+  LOGFONTW logFont{};
+  ::GetObjectW(current ? current : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)), sizeof(logFont), &logFont);
+  logFont.lfHeight = ::MulDiv(logFont.lfHeight, dpi, old);
+  win::Font font(::CreateFontIndirectW(&logFont));
+  if (font) {
+    Control(WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    font_ = std::move(font);  // the old one goes once the control has let go of it
+  }
+  Control(TVM_SETINDENT, static_cast<WPARAM>(::MulDiv(static_cast<int>(Control(TVM_GETINDENT)), dpi, old)));
+  if (imagesId_) LoadImages(imagesId_);
+  labelLeft_.clear();
+  FitLabels();
 }

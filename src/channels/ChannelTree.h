@@ -65,6 +65,8 @@ class ChannelTree : public win::Window {
   };
   // Replaces the image list with 16 x 16 cells of a bitmap resource (black is transparent).
   void LoadImages(UINT bitmapId);
+  // The window moved to a monitor of another DPI: font, indent and images for the new one.
+  void OnDpiChanged(int dpi);
   CTreeItem* SelectedItem() const;
   // The records shown under `parent` (null: the top level) in the control's order.
   const std::vector<CTreeItem*>& Children(CTreeItem* parent) const;
@@ -143,6 +145,9 @@ class ChannelTree : public win::Window {
   std::unordered_map<CTreeItem*, std::vector<CTreeItem*>> children_;
   WNDPROC controlProc_ = nullptr;  // the tree view's own window procedure
   win::ImageList images_;
+  UINT imagesId_ = 0;  // the picture LoadImages last took, drawn again when the DPI changes
+  int dpi_ = 0;        // the DPI the font, indent and images are made for (0: not yet known)
+  win::Font font_;     // made for dpi_ once the DPI changed; the system's before
   bool dragging_ = false;
   HTREEITEM dragItem_ = nullptr;  // null while dragging once the dragged record is gone
   HTREEITEM dropTarget_ = nullptr;

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "common/DebugTrace.h"
+#include "common/Dpi.h"
 #include "display/TrayWndItem.h"
+#include "win/Dpi.h"
 #include "win/Window.h"
 
 NotifyStack::Lock::Lock(HANDLE semaphore) : semaphore_(semaphore) {
@@ -60,14 +62,18 @@ int NotifyStack::Place(CTrayWndItem* popup, RECT& rect) {
       placed_.push_back(popup);
     }
     RECT work = win::PrimaryWorkArea();
+    // The configured size is at 96 DPI; the popups appear on the primary monitor.
+    dpi_ = win::PrimaryMonitorDpi();
+    const int width = ScaleForDpi(popupWidth_, dpi_);
+    const int height = ScaleForDpi(popupHeight_, dpi_);
     // A popup higher than the work area still gets a row of its own.
-    const int rows = popupHeight_ > 0 ? std::max(1, static_cast<int>((work.bottom - work.top) / popupHeight_)) : 1;
+    const int rows = height > 0 ? std::max(1, static_cast<int>((work.bottom - work.top) / height)) : 1;
     const int column = slot / rows;
     const int row = slot % rows;
-    rect.left = work.right - (column + 1) * popupWidth_;
-    rect.top = fromBottom_ ? work.bottom - (row + 1) * popupHeight_ : work.top + row * popupHeight_;
-    rect.right = rect.left + popupWidth_;
-    rect.bottom = rect.top + popupHeight_;
+    rect.left = work.right - (column + 1) * width;
+    rect.top = fromBottom_ ? work.bottom - (row + 1) * height : work.top + row * height;
+    rect.right = rect.left + width;
+    rect.bottom = rect.top + height;
     popup->stack_ = this;
     if (std::find(attached_.begin(), attached_.end(), popup) == attached_.end()) attached_.push_back(popup);
   }
@@ -110,7 +116,7 @@ void NotifyStack::ShowPopup(CTrayWndItem* popup) {
   popup->alpha_ = 1;  // fading on
   RECT rect{};
   const int slot = Place(popup, rect);
-  if (!popup->CreatePopup(this, slot, rect, owner_)) {
+  if (!popup->CreatePopup(this, slot, rect, dpi_, owner_)) {
     // Never shown, so it can never fade out and free its slot: give the slot back now
     // (the owner hears kRemoved and moves on) and let the popup go like a faded one.
     DebugTrace(L"popup window not created\n");

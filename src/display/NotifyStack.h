@@ -24,6 +24,7 @@ class NotifyStack {
   NotifyStack& operator=(const NotifyStack&) = delete;
 
   // Rows grow upward from the bottom when fromBottom; `owner` (the frame) owns the popups.
+  // The size is given at 96 DPI and scaled for the primary monitor's DPI at each placement.
   void Configure(bool fromBottom, int popupWidth, int popupHeight, HWND owner);
 
   // Places the popup and creates its window, which then fades in, stays and fades out by
@@ -64,6 +65,7 @@ class NotifyStack {
   bool fromBottom_ = false;
   int popupWidth_ = 150;
   int popupHeight_ = 60;
+  int dpi_ = 96;  // of the last placement
   HWND owner_ = nullptr;
   std::vector<CTrayWndItem*> placed_;    // holding a slot, in order of placement
   std::vector<CTrayWndItem*> attached_;  // shown through this stack and not yet deleted

@@ -26,18 +26,19 @@ void NotifyWnd::fun(int button) {
 void NotifyWnd::DrawContent(HDC dc) {
   const std::wstring body = TrimSet(BodyText(), L"\r\n ");
   RECT r = win::ClientRect(Hwnd());
-  ::MoveToEx(dc, 3, 20, nullptr);
-  ::LineTo(dc, r.right - 3, 20);
+  ::MoveToEx(dc, Px(3), Px(20), nullptr);
+  ::LineTo(dc, r.right - Px(3), Px(20));
 
-  RECT box{r.left + 5, r.top + 4, r.right - 5 - 16, r.bottom - 4};  // room for the close button
+  // Room for the close button on the right of the first line.
+  RECT box{r.left + Px(5), r.top + Px(4), r.right - Px(5) - Px(16), r.bottom - Px(4)};
   constexpr UINT kOneLine = DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX;
   ::DrawTextW(dc, channelTitle_.c_str(), static_cast<int>(channelTitle_.size()), &box, kOneLine);
-  box.top += 16;
-  box.right += 16;
+  box.top += Px(16);
+  box.right += Px(16);
   if (!category_.empty()) {
-    box.top += 2;
+    box.top += Px(2);
     ::DrawTextW(dc, category_.c_str(), static_cast<int>(category_.size()), &box, kOneLine);
-    box.top += 12;
+    box.top += Px(12);
   }
   DrawBody(dc, body, box);
 }

@@ -1,13 +1,12 @@
 #include "display/PointFont.h"
 
+#include "common/Dpi.h"
+
 namespace display {
 
-win::Font CreatePointFont(int tenthsOfPoint, const std::wstring& face) {
-  int dpi = 96;
-  if (win::WindowDC screen(nullptr); screen) dpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
+win::Font CreatePointFont(int tenthsOfPoint, const std::wstring& face, int dpi) {
   LOGFONTW lf{};
-  // A negative height asks for the character height (the em size), as point sizes mean.
-  lf.lfHeight = -::MulDiv(tenthsOfPoint, dpi, 720);
+  lf.lfHeight = FontHeightForDpi(tenthsOfPoint, dpi);
   lf.lfCharSet = DEFAULT_CHARSET;
   // Face names longer than the field are cut; the font mapper then picks a near match.
   face.copy(lf.lfFaceName, LF_FACESIZE - 1);

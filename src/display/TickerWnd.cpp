@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <iterator>
 
+#include "common/Dpi.h"
 #include "common/FrameCode.h"
 #include "common/Placement.h"
 #include "common/SettingRanges.h"
 #include "common/WindowAlpha.h"
 #include "config/ConfigStore.h"
 #include "display/PointFont.h"
+#include "win/Dpi.h"
 
 namespace {
 constexpr UINT_PTR kTimer = 0;
@@ -33,12 +35,21 @@ TickerWnd::~TickerWnd() {
 bool TickerWnd::Create(HWND owner) {
   if (!RegisterWindowClass(kClassName, 0, ::LoadCursorW(nullptr, IDC_HAND))) return false;
   RECT work = win::PrimaryWorkArea();
-  const int x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"TICKER_X", work.right - kDefaultWidth));
-  const int y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"TICKER_Y", kDefaultTop));
-  const int cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"TICKER_CX", kDefaultWidth), kDefaultWidth,
+  // Stored places and widths are physical pixels; only the defaults and the height scale.
+  dpi_ = win::PrimaryMonitorDpi();
+  const int defaultWidth = Px(kDefaultWidth);
+  const int x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"TICKER_X", work.right - defaultWidth));
+  const int y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"TICKER_Y", Px(kDefaultTop)));
+  const int cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"TICKER_CX", defaultWidth), defaultWidth,
                                        kMinWidth, work.right - work.left);
-  if (!CreateEx(WS_EX_TOPMOST | WS_EX_LAYERED, kClassName, nullptr, WS_POPUP, x, y, cx, kHeight, owner, nullptr))
+  if (!CreateEx(WS_EX_TOPMOST | WS_EX_LAYERED, kClassName, nullptr, WS_POPUP, x, y, cx, Px(kHeight), owner, nullptr))
     return false;
+  // Another monitor than the primary one may hold the stored place.
+  if (const int dpi = win::WindowDpi(Hwnd()); dpi != dpi_) {
+    const RECT r = win::WindowRect(Hwnd());
+    const RECT resized{r.left, r.top, r.right, r.top + ScaleForDpi(kHeight, dpi)};
+    OnDpiChanged(dpi, reinterpret_cast<LPARAM>(&resized));
+  }
   KeepOnScreen();
   return true;
 }
@@ -52,12 +63,12 @@ int TickerWnd::OnCreate() {
   // Fewer than one entry cannot scroll; a stored 0 or negative count keeps one.
   capacity_ = setting::TickerCapacity(Config().GetInt(section::kConfig, L"TICKER_CNT", kDefaultCapacity));
   current_ = entries_.end();
-  offset_ = -kGap;
+  offset_ = -Px(kGap);
   hovered_ = true;
   dragging_ = false;
   clickPoint_ = POINT{-1, -1};
   ::SetWindowTextW(Hwnd(), L"Pellora Ticker");
-  font_ = display::CreatePointFont(90, Config().GetString(section::kConfig, L"TICKER_FONT", L"Tahoma"));
+  font_ = display::CreatePointFont(90, Config().GetString(section::kConfig, L"TICKER_FONT", L"Tahoma"), dpi_);
   ::SetTimer(Hwnd(), kTimer, kPeriodMs, nullptr);
   SetWindowAlpha(Hwnd(), 100);
   return 0;
@@ -107,7 +118,7 @@ SIZE TickerWnd::Measure(Entry& entry) {
 }
 
 void TickerWnd::Advance() {
-  offset_ = -kGap;
+  offset_ = -Px(kGap);
   if (++current_ != entries_.end()) return;
   // The scroll passed the end of the list: drop the oldest beyond the capacity.
   while (entries_.size() > capacity_) entries_.pop_front();
@@ -167,7 +178,7 @@ std::optional<ViewRequest> TickerWnd::PaintRow(HDC windowDc) {
       clickPoint_ = POINT{-1, -1};
       clicked.emplace(*it->request);
     }
-    x += cx + kGap;
+    x += cx + Px(kGap);
     if (++it == entries_.end()) it = entries_.begin();
   }
   ::BitBlt(windowDc, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
@@ -246,14 +257,14 @@ void TickerWnd::TrimToCeiling() {
       if (visible) break;  // on screen: it stays
       // Hidden: start again from the first entry kept, from its beginning.
       current_ = entries_.end();
-      offset_ = -kGap;
+      offset_ = -Px(kGap);
     }
     entries_.pop_front();
   }
 }
 
 void TickerWnd::RestartCurrent() {
-  offset_ = kWheelStart;
+  offset_ = Px(kWheelStart);
   ::RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
@@ -352,10 +363,32 @@ LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         clickPoint_ = POINT{-1, -1};
       }
       return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wParam), lParam);
+      return 0;
     case WM_MOVE:
       Window::OnMessage(msg, wParam, lParam);
       OnMove();
       return 0;
   }
   return Window::OnMessage(msg, wParam, lParam);
+}
+
+int TickerWnd::Px(int pixels) const { return ScaleForDpi(pixels, dpi_); }
+
+void TickerWnd::OnDpiChanged(int dpi, LPARAM suggested) {
+  const int oldDpi = dpi_;
+  dpi_ = dpi;
+  // The width is the user's, in physical pixels; the height follows the DPI. Everything
+  // measured or drawn with the old font goes.
+  if (const RECT* r = reinterpret_cast<const RECT*>(suggested)) {
+    const RECT now = win::WindowRect(Hwnd());
+    const RECT kept{r->left, r->top, r->left + (now.right - now.left), r->top + Px(kHeight)};
+    win::ApplySuggestedRect(Hwnd(), reinterpret_cast<LPARAM>(&kept));
+  }
+  ReleaseBackBuffer();  // it holds the old font selected
+  font_ = display::CreatePointFont(90, Config().GetString(section::kConfig, L"TICKER_FONT", L"Tahoma"), dpi_);
+  for (Entry& entry : entries_) entry.extent = SIZE{-1, -1};
+  offset_ = ::MulDiv(offset_, dpi_, oldDpi > 0 ? oldDpi : 96);
+  ::InvalidateRect(Hwnd(), nullptr, FALSE);
 }

@@ -23,6 +23,7 @@
 
 class TickerWnd : public win::Window {
  public:
+  // At 96 DPI; the window scales them for the DPI of its monitor (Px).
   static constexpr int kHeight = 18;       // the strip is always this high
   static constexpr int kGap = 40;          // pixels between two titles
   static constexpr UINT kPeriodMs = 40;    // one pixel of scrolling per tick
@@ -79,6 +80,10 @@ class TickerWnd : public win::Window {
   void OnMouseMove(POINT at);
   void OnLButtonUp();
   void OnMove();
+  // A size at 96 DPI for the monitor the strip is on.
+  int Px(int pixels) const;
+  // The strip moved to a monitor of another DPI: new size, font and measurements.
+  void OnDpiChanged(int dpi, LPARAM suggested);
 
   std::mutex queueLock_;
   std::vector<std::unique_ptr<ViewRequest>> queued_;  // under queueLock_
@@ -92,6 +97,7 @@ class TickerWnd : public win::Window {
   bool hovered_ = true;
   POINT clickPoint_{-1, -1};
   HWND owner_ = nullptr;
+  int dpi_ = 96;
 
   // Kept between paints; the bitmap is made again only when the client size changes.
   // Declared so that the selections are undone before the DC, bitmap and font go.

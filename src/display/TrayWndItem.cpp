@@ -4,10 +4,12 @@
 
 #include <algorithm>
 
+#include "common/Dpi.h"
 #include "common/TextUtil.h"
 #include "common/WindowAlpha.h"
 #include "display/NotifyStack.h"
 #include "display/PointFont.h"
+#include "win/Dpi.h"
 #include "win/Module.h"
 
 namespace {
@@ -61,11 +63,14 @@ void CTrayWndItem::OnFinalMessage() {
   if (!deleting_) delete this;
 }
 
-win::Font CTrayWndItem::CreateTextFont() { return display::CreatePointFont(90, L"Tahoma"); }
+win::Font CTrayWndItem::CreateTextFont(int dpi) { return display::CreatePointFont(90, L"Tahoma", dpi); }
 
-bool CTrayWndItem::CreatePopup(NotifyStack* stack, int slot, const RECT& rect, HWND owner) {
+int CTrayWndItem::Px(int pixels) const { return ScaleForDpi(pixels, dpi_); }
+
+bool CTrayWndItem::CreatePopup(NotifyStack* stack, int slot, const RECT& rect, int dpi, HWND owner) {
   stack_ = stack;
   slot_ = slot;
+  dpi_ = dpi;
   targetRect_ = rect;
   startRect_ = rect;  // no movement: appearing and disappearing only fade
   if (!RegisterWindowClass(kClassName, 0, ::LoadCursorW(nullptr, IDC_HAND))) return false;
@@ -77,15 +82,33 @@ int CTrayWndItem::OnCreate() {
   phase_ = kAppearing;
   currentRect_ = startRect_;
   lastTick_ = ::GetTickCount();
-  if (UINT id = CloseBitmap()) {
-    closeBitmap_.Reset(::LoadBitmapW(win::Instance(), MAKEINTRESOURCEW(id)));
-    closeSize_ = BitmapSize(closeBitmap_.Get());
-  }
-  if (UINT id = BackBitmap()) backBitmap_.Reset(::LoadBitmapW(win::Instance(), MAKEINTRESOURCEW(id)));
+  LoadBitmaps();
   ::SetTimer(Hwnd(), kTimer, static_cast<UINT>(std::max(1, TimerPeriod())), nullptr);
   ApplyAlpha();  // a layered window without its alpha would not show at all
   ::ShowWindow(Hwnd(), SW_SHOWNOACTIVATE);
   return 0;
+}
+
+void CTrayWndItem::LoadBitmaps() {
+  auto load = [this](UINT id) {
+    HBITMAP bitmap = ::LoadBitmapW(win::Instance(), MAKEINTRESOURCEW(PictureIdForDpi(id, dpi_)));
+    return bitmap ? bitmap : ::LoadBitmapW(win::Instance(), MAKEINTRESOURCEW(id));
+  };
+  closeBitmap_.Reset(CloseBitmap() ? load(CloseBitmap()) : nullptr);
+  closeSize_ = BitmapSize(closeBitmap_.Get());
+  backBitmap_.Reset(BackBitmap() ? load(BackBitmap()) : nullptr);
+}
+
+void CTrayWndItem::OnDpiChanged(int dpi, LPARAM suggested) {
+  dpi_ = dpi;
+  font_.Reset();  // made again for the new DPI at the next paint
+  LoadBitmaps();
+  if (const RECT* r = reinterpret_cast<const RECT*>(suggested)) {
+    // Popups only fade: where the window is, is where it stays and goes.
+    startRect_ = targetRect_ = currentRect_ = *r;
+    win::ApplySuggestedRect(Hwnd(), suggested);
+  }
+  Redraw();
 }
 
 int CTrayWndItem::Step() {
@@ -206,9 +229,9 @@ void CTrayWndItem::Draw(HDC dc) {
   ::InflateRect(&inner, -1, -1);
   win::Brush back(::CreateSolidBrush(BackColor()));
   ::FillRect(dc, &inner, back.Get());
-  if (closeBitmap_) DrawBitmap(dc, closeBitmap_.Get(), r.right - closeSize_.cx - 1, 2);
+  if (closeBitmap_) DrawBitmap(dc, closeBitmap_.Get(), r.right - closeSize_.cx - Px(1), Px(2));
   if (backBitmap_) DrawBitmap(dc, backBitmap_.Get(), 0, 0);
-  if (!font_) font_ = CreateTextFont();
+  if (!font_) font_ = CreateTextFont(dpi_);
   win::SelectScope font(dc, font_.Get());
   ::SetTextColor(dc, TextColor(hovered_));
   ::SetBkMode(dc, TRANSPARENT);
@@ -240,7 +263,7 @@ void CTrayWndItem::DrawBody(HDC dc, const std::wstring& text, RECT box) {
 
 void CTrayWndItem::DrawContent(HDC dc) {
   RECT box = win::ClientRect(Hwnd());
-  ::InflateRect(&box, -5, -5);
+  ::InflateRect(&box, -Px(5), -Px(5));
   DrawBody(dc, TrimSet(BodyText(), L"\r\n "), box);
 }
 
@@ -281,6 +304,9 @@ LRESULT CTrayWndItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       OnClick(msg == WM_LBUTTONUP ? 1 : 2, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     }
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wParam), lParam);
+      return 0;
     case WM_SHOWWINDOW:
       // Popups stay on screen when the owner is minimised.
       if (lParam == SW_PARENTCLOSING) return 0;

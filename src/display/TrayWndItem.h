@@ -43,12 +43,17 @@ class CTrayWndItem : public win::Window {
   virtual std::wstring BodyText() { return L"CTrayWndItem"; }
   virtual COLORREF TextColor(bool hovered) { return hovered ? RGB(0, 0, 255) : RGB(0, 0, 0); }
   virtual COLORREF BackColor() { return RGB(240, 248, 255); }
-  virtual win::Font CreateTextFont();
-  // Bitmap resources drawn with magenta transparent; 0 for none.
+  virtual win::Font CreateTextFont(int dpi);
+  // Bitmap resources drawn with magenta transparent; 0 for none. They name the 100 %
+  // pictures; the ones drawn for the popup's DPI are taken where they exist.
   virtual UINT CloseBitmap() { return 0; }
   virtual UINT BackBitmap() { return 0; }
   // Draws the kind's texts; font, text colour and transparent background are set.
   virtual void DrawContent(HDC dc);
+
+  // The DPI the popup is laid out for, and a size at 96 DPI scaled for it.
+  int Dpi() const { return dpi_; }
+  int Px(int pixels) const;
 
  protected:
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -60,10 +65,12 @@ class CTrayWndItem : public win::Window {
 
  private:
   friend class NotifyStack;
-  // Creates the window at `rect` (the slot), owned by `owner`.
-  bool CreatePopup(NotifyStack* stack, int slot, const RECT& rect, HWND owner);
+  // Creates the window at `rect` (the slot, laid out for `dpi`), owned by `owner`.
+  bool CreatePopup(NotifyStack* stack, int slot, const RECT& rect, int dpi, HWND owner);
 
   int OnCreate();
+  void LoadBitmaps();
+  void OnDpiChanged(int dpi, LPARAM suggested);
   void OnTimer();
   int Step();
   bool MoveTowards(const RECT& goal, int step);
@@ -78,6 +85,7 @@ class CTrayWndItem : public win::Window {
 
   NotifyStack* stack_ = nullptr;
   int slot_ = -1;
+  int dpi_ = 96;
   int alpha_ = 1;
   int phase_ = kAppearing;
   bool hovered_ = false;

@@ -19,15 +19,15 @@ void VersionNotifyWnd::fun(int button) {
 
 void VersionNotifyWnd::DrawContent(HDC dc) {
   RECT r = win::ClientRect(Hwnd());
-  ::MoveToEx(dc, 3, 20, nullptr);
-  ::LineTo(dc, r.right - 3, 20);
+  ::MoveToEx(dc, Px(3), Px(20), nullptr);
+  ::LineTo(dc, r.right - Px(3), Px(20));
 
-  RECT box{r.left + 5, r.top + 4, r.right - 5, r.bottom - 4};
+  RECT box{r.left + Px(5), r.top + Px(4), r.right - Px(5), r.bottom - Px(4)};
   RECT header = box;
-  header.right -= 16;  // room for the close button
+  header.right -= Px(16);  // room for the close button
   ::DrawTextW(dc, L"Pellora", -1, &header, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
   RECT line = box;
-  line.top += 16;
+  line.top += Px(16);
   const std::wstring text = L"최신버젼 : " + version_;
   ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line,
               DT_SINGLELINE | DT_END_ELLIPSIS | DT_CENTER | DT_VCENTER | DT_NOPREFIX);

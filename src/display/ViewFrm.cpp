@@ -4,6 +4,7 @@
 #include "common/SettingRanges.h"
 #include "config/ConfigStore.h"
 #include "res/resource.h"
+#include "win/Dpi.h"
 #include "win/Module.h"
 
 namespace {
@@ -122,6 +123,9 @@ LRESULT CViewFrm::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_CLOSE:
       OnClose();
+      return 0;
+    case WM_DPICHANGED:
+      win::ApplySuggestedRect(Hwnd(), lParam);
       return 0;
     case WM_SETFOCUS:
       FrameWindow::OnMessage(msg, wParam, lParam);

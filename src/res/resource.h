@@ -9,6 +9,11 @@
 #define IDI_TRAY 133
 #define IDI_TRAY_ANIM 134
 #define IDB_TREE 135
+// The same pictures drawn for 150 % and 200 %: the number above plus 1500 or 2000.
+#define IDB_CLOSE_150 1630
+#define IDB_TREE_150 1635
+#define IDB_CLOSE_200 2130
+#define IDB_TREE_200 2135
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "display/PointFont.h"
+#include "win/Dpi.h"
 #include "support/win/WinTest.h"
 
 namespace test {
@@ -112,7 +113,7 @@ int LayeredAlpha(HWND hwnd) {
 }
 
 SIZE TextExtent(const std::wstring& text, const std::wstring& face) {
-  win::Font font = display::CreatePointFont(90, face);
+  win::Font font = display::CreatePointFont(90, face, win::SystemDpi());
   win::WindowDC screen(nullptr);
   win::SelectScope select(screen.Get(), font.Get());
   SIZE size{};

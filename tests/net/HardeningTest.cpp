@@ -158,23 +158,28 @@ TEST(NetHardening, AFailureInsideADownloadIsThatChannelsFailedDownload) {
 
 // The boundary comes from the system's generator: two uploads on fresh threads (whose
 // rand() would start from the same seed) differ.
+namespace {
+struct UploadArgs {
+  std::wstring url, file;
+};
+
+// A thread procedure of its own: the x86 build needs its stdcall convention, which a
+// lambda does not convert to there.
+DWORD WINAPI UploadOnce(void* p) {
+  auto* a = static_cast<UploadArgs*>(p);
+  UploadRequest(a->url, a->file).Execute();
+  return 0;
+}
+}  // namespace
+
 TEST(NetHardening, EveryUploadGetsItsOwnBoundary) {
   TestHttpServer server([](const test::ReceivedRequest&) { return Reply(200, "ok"); });
   test::TempDir dir;
   const std::wstring file = dir.File(L"up.bin");
   ::CloseHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  struct Args {
-    std::wstring url, file;
-  } args{server.Url(L"/up"), file};
+  UploadArgs args{server.Url(L"/up"), file};
   for (int i = 0; i < 4; ++i) {
-    HANDLE worker = ::CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-          auto* a = static_cast<Args*>(p);
-          UploadRequest(a->url, a->file).Execute();
-          return 0;
-        },
-        &args, 0, nullptr);
+    HANDLE worker = ::CreateThread(nullptr, 0, &UploadOnce, &args, 0, nullptr);
     ::WaitForSingleObject(worker, 10000);
     ::CloseHandle(worker);
   }
