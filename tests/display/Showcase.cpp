@@ -69,7 +69,7 @@ int wmain(int argc, wchar_t** argv) {
   SetConfigOverride(store.get());
   RECT work = win::PrimaryWorkArea();
   Config().SetInt(section::kWindow, L"TICKER_X", work.right - 380);
-  Config().SetInt(section::kWindow, L"TICKER_Y", 200);
+  Config().SetInt(section::kWindow, L"TICKER_Y", 400);  // below three popups, also at 200 %
   Config().SetInt(section::kWindow, L"VIEW_X", 60);
   Config().SetInt(section::kWindow, L"VIEW_Y", 60);
   Config().SetInt(section::kWindow, L"VIEW_CX", 640);
