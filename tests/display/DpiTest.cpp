@@ -43,7 +43,9 @@ TEST(DisplayDpi, PopupTickerAndTreeAreMadeForTheDpiAndFollowAMoveToAnother) {
   test::RecordingFrame frame;
   ASSERT_TRUE(frame.Create());
   const int dpi = win::PrimaryMonitorDpi();
-  if (const char* expected = std::getenv("PELLORA_EXPECT_DPI")) ASSERT_EQ(dpi, std::atoi(expected));
+  if (const char* expected = std::getenv("PELLORA_EXPECT_DPI")) {
+    ASSERT_EQ(dpi, std::atoi(expected));
+  }
   // The close button and tree strips are drawn at 100, 150 and 200 %.
   const int closeWidth = PictureScaleForDpi(dpi) == 100 ? 15 : PictureScaleForDpi(dpi) == 150 ? 22 : 30;
 
