@@ -40,6 +40,12 @@ bool KeywordMatches(const std::wstring& keywords, const std::wstring& title, con
 void CMainFrame::ProcessFeed(const FeedResult& result) {
   const std::wstring section = section::Channel(result.id);
 
+  // Read first: a channel seen for the first time goes into the tree under its own
+  // title at once, instead of under its address and then moved (which sorts every
+  // channel again, once per new channel).
+  FeedDocument feed;
+  if (!result.text.empty()) feed = ReadFeed(result.text.c_str());
+
   // Channels are keyed by their address; the first result of a channel creates it.
   CChannel* channel = nullptr;
   if (CTreeItem* found = tree_.FindItem(result.url)) {
@@ -51,6 +57,7 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     }
   } else {
     channel = new CChannel(result.url, result.id);
+    if (feed.status == FeedDocument::Status::Parsed && feed.hasTitle) channel->title = feed.channelTitle;
     if (!tree_.AddItem(channel, Config().GetInt(section, L"EXPAND", 1) != 0)) {
       delete channel;
       return;
@@ -66,7 +73,6 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     return;
   }
 
-  const FeedDocument feed = ReadFeed(result.text.c_str());
   if (feed.status == FeedDocument::Status::Failed) {
     DebugTrace(L"%ls\n", feed.message.c_str());
     channel->notYetLoaded = true;
