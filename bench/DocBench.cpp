@@ -16,6 +16,9 @@
 // under 1 to over 10 microseconds a page depending on the minute, and the table measures
 // that. --fresh-memory keeps the C library's defaults.
 //
+// "pellora-reader+free/<doc>": the feed reader (parse and interpretation) on the RSS
+// documents, to set beside "pellora+free".
+//
 // Hostile shapes, 1,000,000 characters each ("pellora/hostile-..."): runs of one character
 // or piece that make a careless parser go quadratic. Beside the time, each row reports the
 // peak of heap bytes in use during one parse beyond those in use before it (counted by the
@@ -43,6 +46,7 @@
 #include <utility>
 #include <vector>
 
+#include "doc/FeedReader.h"
 #include "doc/XmlDocument.h"
 
 #if defined(__GLIBC__)
@@ -257,6 +261,19 @@ void Pellora(benchmark::State& state, const Document* doc, bool withFree) {
   });
 }
 
+// The feed reader's whole work on a feed: parse, interpretation (titles, links and
+// categories decoded) and the tree freed; beside "pellora+free" it shows what the
+// interpretation adds.
+void PelloraReader(benchmark::State& state, const Document* doc, bool) {
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    FeedDocument feed = ReadFeed(doc->utf16.c_str());
+    benchmark::DoNotOptimize(feed.items.data());
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(doc->utf8.size()));
+}
+
 // One parse of a hostile text, which may fail: the time, and the peak extra memory of one
 // parse into a fresh document.
 void PelloraHostile(benchmark::State& state, const Document* doc, bool) {
@@ -381,6 +398,10 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string(name) + (withFree ? "+free/" : "/") + doc.name).c_str(), run, &doc, withFree)
             ->UseManualTime();
   }
+  for (const Document& doc : Documents())
+    if (doc.name.rfind("rss-", 0) == 0)
+      benchmark::RegisterBenchmark(("pellora-reader+free/" + doc.name).c_str(), PelloraReader, &doc, false)
+          ->UseManualTime();
   for (const Document& doc : HostileDocuments())
     benchmark::RegisterBenchmark(("pellora/" + doc.name).c_str(), PelloraHostile, &doc, false)->UseManualTime();
   benchmark::Initialize(&argc, argv);

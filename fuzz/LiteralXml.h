@@ -72,7 +72,7 @@ struct LiteralParse {
   }
   bool DocumentHasElement() const {
     for (const auto& child : root->children)
-      if (child->name.empty() || child->name[0] != L'?') return true;
+      if ((child->name.empty() || child->name[0] != L'?') && child->name != L"!DOCTYPE") return true;
     return false;
   }
   LiteralNode* Add(const std::wstring& name) {
@@ -167,6 +167,39 @@ struct LiteralParse {
             Step();
           }
           for (int k = 0; k < 3; ++k) Step();
+          continue;
+        }
+        if (!inTag && s[i + 1] == L'!' && SameIgnoringCase(std::wstring(s + i + 2, std::wcslen(s + i + 2) < 7 ? std::wcslen(s + i + 2) : 7), L"DOCTYPE")) {
+          // A document type declaration: skipped whole (quotes, an internal subset in
+          // brackets, comments in it); a leaf that is not the document's element.
+          for (int k = 0; k < 9; ++k) Step();
+          size_t j = i;  // looked ahead first: an unclosed one fails where its keyword ends
+          wchar_t quote = 0;
+          int depth = 0;
+          for (;; ++j) {
+            const wchar_t d = s[j];
+            if (!d) return Fail(L"End tag match");
+            if (quote) {
+              if (d == quote) quote = 0;
+            } else if (d == L'"' || d == L'\'') {
+              quote = d;
+            } else if (d == L'[') {
+              ++depth;
+            } else if (d == L']') {
+              if (depth) --depth;
+            } else if (depth && std::wcsncmp(s + j, L"<!--", 4) == 0) {
+              const wchar_t* close = std::wcsstr(s + j + 4, L"-->");
+              if (!close) return Fail(L"End tag match");
+              j = static_cast<size_t>(close - s) + 2;
+            } else if (d == L'>' && depth == 0) {
+              break;
+            }
+          }
+          while (i < j) Step();
+          pendingText += token;
+          token.clear();
+          Add(L"!DOCTYPE");
+          Step();
           continue;
         }
         if (std::wcsncmp(s + i, L"<!--", 4) == 0) {

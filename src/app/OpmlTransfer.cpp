@@ -12,6 +12,7 @@
 #include "common/TextConv.h"
 #include "doc/Opml.h"
 #include "net/FeedEncoding.h"
+#include "net/FeedFetcher.h"
 #include "win/FileDialog.h"
 #include "win/Module.h"
 
@@ -43,15 +44,6 @@ const wchar_t* Reason(OpmlStatus status) {
   return L"";
 }
 
-// Code pages the fetcher knows (EUC-KR and the other East Asian ones) for lists that
-// declare one of them.
-bool DecodeByCodePage(std::string_view, std::string_view bytes, std::wstring& text) {
-  const unsigned codePage = FeedCodePage(bytes);
-  if (codePage == 0) return false;
-  text = ToWide(bytes, codePage);
-  return true;
-}
-
 // RFC 822, as OPML's dateCreated asks: "Wed, 09 Dec 2026 15:22:35 GMT".
 std::wstring Rfc822Now() {
   static const wchar_t* const kDays[] = {L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri", L"Sat"};
@@ -76,8 +68,13 @@ OpmlOutcome ImportOpmlFile(const std::wstring& path, const std::function<bool(co
     case win::FileResult::TooLarge: outcome.message = ImportFailure(Reason(OpmlStatus::TooLarge)); return outcome;
     default: outcome.message = ImportFailure(L"파일을 열 수 없습니다."); return outcome;
   }
+  // Read as feeds are: byte-order mark, declared encoding, else UTF-8 or CP949.
+  if (DetectFeedEncoding(bytes).kind == FeedDecoding::Kind::Unknown) {
+    outcome.message = ImportFailure(Reason(OpmlStatus::Encoding));
+    return outcome;
+  }
   OpmlList list;
-  if (OpmlStatus status = ReadOpml(bytes, list, DecodeByCodePage); status != OpmlStatus::Ok) {
+  if (OpmlStatus status = ReadOpml(FeedText(bytes), list); status != OpmlStatus::Ok) {
     outcome.message = ImportFailure(Reason(status));
     return outcome;
   }
@@ -123,7 +120,8 @@ OpmlOutcome ExportOpmlFile(const std::wstring& path, const std::vector<std::pair
   for (OpmlChannel& channel : rest) ordered.push_back(std::move(channel));
 
   OpmlOutcome outcome;
-  if (win::WriteWholeFile(path, WriteOpml(ordered, L"pellora 채널 목록", Rfc822Now())) != win::FileResult::Ok) {
+  const std::string bytes = ToMultiByte(WriteOpml(ordered, L"pellora 채널 목록", Rfc822Now()), CP_UTF8);
+  if (win::WriteWholeFile(path, bytes) != win::FileResult::Ok) {
     outcome.message = L"OPML 파일을 쓸 수 없습니다.\n" + path;
     return outcome;
   }

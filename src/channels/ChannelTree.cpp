@@ -401,6 +401,11 @@ void ChannelTree::LoadImages(UINT bitmapId) {
 
 // --- labels ------------------------------------------------------------------------------
 
+void ChannelTree::FitAllLabels() {
+  wholeChainPending_ = true;
+  FitLabels();
+}
+
 void ChannelTree::FitLabels(CTreeItem* item) {
   if (!Hwnd()) return;
   if (updateDepth_) {
@@ -420,13 +425,18 @@ void ChannelTree::FitLabels(CTreeItem* item) {
   }
   // The labels move; the tooltip's tool is placed again at the next mouse move.
   DropTool();
-  // Every entry that has a place (each ancestor expanded), on screen or scrolled away:
-  // the control can bring any of them into view without telling us (type-ahead, the
-  // selection moved by a key), so none may keep a label made for another width.
-  for (HTREEITEM entry = reinterpret_cast<HTREEITEM>(Control(TVM_GETNEXTITEM, TVGN_ROOT, 0)); entry;
-       entry = reinterpret_cast<HTREEITEM>(
-           Control(TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, reinterpret_cast<LPARAM>(entry)))) {
+  // Every entry on screen, in display order, or (after a change of width or an
+  // expansion) every entry that has a place, scrolled away or not: the control can bring
+  // any of them into view without telling us (type-ahead, a key that moves the
+  // selection), so none may keep a label made for another width. Other changes bring
+  // entries into view only through what fits the window's labels again.
+  const bool whole = std::exchange(wholeChainPending_, false);
+  const int bottom = win::ClientRect(Hwnd()).bottom;
+  for (HTREEITEM entry = whole ? reinterpret_cast<HTREEITEM>(Control(TVM_GETNEXTITEM, TVGN_ROOT, 0)) : FirstVisible();
+       entry; entry = reinterpret_cast<HTREEITEM>(
+                  Control(TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, reinterpret_cast<LPARAM>(entry)))) {
     if (!LabelRect(entry, label)) continue;
+    if (!whole && label.top >= bottom) break;
     if (CTreeItem* record = ItemOf(entry)) FitLabel(*record, label, measurer);
   }
 }
@@ -529,7 +539,7 @@ LRESULT ChannelTree::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_SIZE: {
       LRESULT result = DefaultMessage(msg, wParam, lParam);
-      if (wParam != SIZE_MINIMIZED) FitLabels();
+      if (wParam != SIZE_MINIMIZED) FitAllLabels();
       return result;
     }
     case WM_VSCROLL: {
@@ -658,7 +668,7 @@ void ChannelTree::OnItemExpanded(const NMTREEVIEWW& info) {
   const int action = static_cast<int>(info.action & kExpandActionMask);
   if (item && action == TVE_EXPAND) SetImages(*item, true);
   if (item && action == TVE_COLLAPSE) SetImages(*item, false);
-  FitLabels();
+  FitAllLabels();
   if (item) item->OnExpanded(action);
 }
 

@@ -49,6 +49,8 @@ class ChannelTree : public win::Window {
   void RefreshItem(const std::wstring& key);
   // Shortens the label of one record, or of every entry on screen, to the window width.
   void FitLabels(CTreeItem* item = nullptr);
+  // Shortens every label that has a place, on screen or not (after the width changed).
+  void FitAllLabels();
   // Changes between BeginUpdate and the matching EndUpdate are laid out and fitted once,
   // at the end. Nestable; prefer UpdateBatch.
   void BeginUpdate();
@@ -158,6 +160,7 @@ class ChannelTree : public win::Window {
   // During RemoveItems: the records discarded so far, taken from their sibling lists at the end.
   std::unordered_set<CTreeItem*>* removedInBulk_ = nullptr;
   bool refitPending_ = false;
+  bool wholeChainPending_ = false;  // the next refit walks every entry that has a place
   std::unique_ptr<Quiet> batchQuiet_;
   std::unique_ptr<Measurer> batchMeasurer_;  // shared by the labels fitted before insertion
   HTREEITEM batchFirstVisible_ = nullptr;

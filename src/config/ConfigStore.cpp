@@ -13,6 +13,7 @@
 namespace {
 
 constexpr DWORD kIniStringChars = 10240;
+constexpr DWORD kIniLongestChars = 64u << 20;  // beyond any sensible file
 constexpr DWORD kIniIntChars = 1024;
 constexpr DWORD kRegStringBytes = 4096;
 constexpr DWORD kRegEnumChars = 2048;
@@ -63,6 +64,23 @@ std::wstring IniValue(const std::wstring& text) {
   return text;
 }
 
+// A profile string read whole: the buffer grows until the text fits. The functions say
+// "cut short" by filling all but one character (all but two for a list of names, when
+// `section` or `value` is null).
+std::wstring ReadProfileString(const wchar_t* section, const wchar_t* value, const wchar_t* def,
+                               const std::wstring& path) {
+  const DWORD slack = (section && value) ? 1 : 2;
+  std::wstring buffer;
+  for (DWORD size = kIniStringChars;; size *= 2) {
+    buffer.assign(size, L'\0');
+    const DWORD n = ::GetPrivateProfileStringW(section, value, def, buffer.data(), size, path.c_str());
+    if (n + slack < size || size >= kIniLongestChars) {
+      buffer.resize(n);
+      return buffer;
+    }
+  }
+}
+
 }  // namespace
 
 ConfigStore::ConfigStore(const wchar_t* name, HKEY root) : rootKey_(root), iniPath_(DefaultIniPath(name)) {
@@ -87,13 +105,7 @@ void ConfigStore::Choose(const wchar_t* name) {
 
 std::wstring ConfigStore::GetString(const std::wstring& section, const wchar_t* value,
                                     const std::wstring& def) const {
-  if (useIni_) {
-    std::wstring buffer(kIniStringChars, L'\0');
-    DWORD n = ::GetPrivateProfileStringW(section.c_str(), value, def.c_str(), buffer.data(),
-                                         kIniStringChars, iniPath_.c_str());
-    buffer.resize(n);
-    return buffer;
-  }
+  if (useIni_) return ReadProfileString(section.c_str(), value, def.c_str(), iniPath_);
   win::RegKey key;
   if (::RegOpenKeyExW(rootKey_, (basePath_ + section).c_str(), 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS)
     return def;
@@ -163,10 +175,8 @@ void ConfigStore::SetInt(const std::wstring& section, const wchar_t* value, int 
 
 void ConfigStore::EnumSubsections(const std::wstring& section, std::vector<std::wstring>& out) const {
   if (useIni_) {
-    // All section names of the file: NUL-separated, ended by an empty name.
-    std::wstring names(kIniStringChars, L'\0');
-    DWORD n = ::GetPrivateProfileStringW(nullptr, nullptr, L"", names.data(), kIniStringChars, iniPath_.c_str());
-    names.resize(n);
+    // All section names of the file, NUL-separated, however many there are.
+    const std::wstring names = ReadProfileString(nullptr, nullptr, L"", iniPath_);
     for (size_t pos = 0; pos < names.size();) {
       size_t end = names.find(L'\0', pos);
       if (end == std::wstring::npos) end = names.size();

@@ -1,17 +1,27 @@
 #pragma once
 // Text services between a parsed feed and what the user sees: character references are
 // decoded, keyword lists and server replies are cut into words.
+#include <span>
 #include <string>
+#include <string_view>
 
 // Replaces, in this order and each until none is left: &amp; &apos; &lt; &gt; &quot;
-// &copy; (U+24D2) &reg; &trade; &nbsp; (a plain space) &#039; &#39;. Then numeric
-// references, always the first "&#" up to the next ';', read as a decimal number in the
-// manner of _wtoi, until none is left: 0 gives nothing, 1..0xFFFF that code unit, up to
-// 0x10FFFF a surrogate pair, anything else (negative or too large) U+FFFD. A replacement
+// &copy; (U+24D2) &reg; &trade; &nbsp; (a plain space) &#039; &#39;, then the HTML 4
+// entities (&eacute; &mdash; &hellip; ...). Then numeric references, "&#" with decimal or
+// "&#x" with hexadecimal digits and ';', always the first one of the text, until none is
+// left: 0 gives nothing, 1..0xFFFF that code unit, up to 0x10FFFF a surrogate pair,
+// anything larger U+FFFD. A "&#" that starts no reference stays as written. A replacement
 // may combine with the text around it ("&#38;#38;" ends as "&"). Linear time: the result
 // equals the naive repeated search-and-replace. Each numeric reference is traced with the
-// two positions and the whole text when someone listens to DebugTrace.
+// positions of its '&' and its ';' and the whole text when someone listens to DebugTrace.
 std::wstring DecodeEntities(std::wstring text);
+
+struct NamedEntity {
+  std::wstring_view text;  // "&name;"
+  wchar_t replacement;
+};
+// The named entities in the order they are replaced.
+std::span<const NamedEntity> NamedEntities();
 
 // Cuts a text into tokens separated by runs of delimiter characters.
 class StringTokenizer {

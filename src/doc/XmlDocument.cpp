@@ -136,6 +136,42 @@ const wchar_t* FindText(const wchar_t* from, const wchar_t* end, std::wstring_vi
   return at == std::wstring_view::npos ? nullptr : from + at;
 }
 
+// "<!DOCTYPE", the keyword in any letter case.
+inline bool AtDoctype(const wchar_t* p) {
+  if (p[1] != L'!') return false;
+  const wchar_t* keyword = L"doctype";
+  for (int k = 0; k < 7; ++k)
+    if (FoldAscii(p[2 + k]) != keyword[k]) return false;
+  return true;
+}
+
+// The '>' that ends a document type declaration whose keyword ends at `p`: the first one
+// outside quotes and outside the internal subset in brackets (where comments may hold
+// anything). Null when there is none.
+const wchar_t* DoctypeEnd(const wchar_t* p, const wchar_t* end) {
+  wchar_t quote = 0;
+  size_t depth = 0;
+  for (; p < end; ++p) {
+    const wchar_t c = *p;
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == L'"' || c == L'\'') {
+      quote = c;
+    } else if (c == L'[') {
+      ++depth;
+    } else if (c == L']') {
+      if (depth) --depth;
+    } else if (depth && c == L'<' && AtComment(p)) {
+      const wchar_t* close = FindText(p + 4, end, L"-->");
+      if (!close) return nullptr;
+      p = close + 2;
+    } else if (c == L'>' && depth == 0) {
+      return p;
+    }
+  }
+  return nullptr;
+}
+
 inline bool IsSpace(wchar_t c) {
   if (c < 0x80) return c == L' ' || (c >= 0x09 && c <= 0x0D);
   // Only these can be white space; letters such as Hangul are turned away at once.
@@ -392,6 +428,18 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
           return ScanError::EndTagMatch;
         }
         p = close + 3;
+        continue;
+      }
+      if (AtDoctype(p)) {
+        // The whole declaration is skipped, quoted identifiers and internal subset
+        // included; it leaves a leaf that is not the document's element.
+        const wchar_t* close = DoctypeEnd(p + 9, end);
+        if (!close) {
+          p += 9;
+          return ScanError::EndTagMatch;
+        }
+        NewNode(current_)->name = Store(L"!DOCTYPE", 8);
+        p = close + 1;
         continue;
       }
       // The plain forms "</name>" and "<name a="v" ...>" are by far the most common; they

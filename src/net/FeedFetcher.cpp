@@ -172,12 +172,25 @@ bool StartFeedFetcher(HWND frame) {
 }
 
 std::wstring FeedText(std::string_view bytes) {
-  if (HasUtf16LeMark(bytes)) {
-    const std::u16string units = Utf16LeAfterMark(bytes);
-    return std::wstring(units.begin(), units.end());
+  const FeedDecoding decoding = DetectFeedEncoding(bytes);
+  switch (decoding.kind) {
+    case FeedDecoding::Kind::Utf16Le:
+    case FeedDecoding::Kind::Utf16Be: {
+      const std::u16string units =
+          Utf16Text(bytes, decoding.kind == FeedDecoding::Kind::Utf16Be, decoding.skip);
+      return std::wstring(units.begin(), units.end());
+    }
+    case FeedDecoding::Kind::CodePage: {
+      std::wstring text = ToWide(bytes.substr(decoding.skip), decoding.codePage);
+      if (text.empty() && bytes.size() > decoding.skip && bytes[decoding.skip] != '\0')
+        DebugTrace(L"code page %u cannot be read here\n", decoding.codePage);
+      return text;
+    }
+    case FeedDecoding::Kind::Unknown:
+      break;
   }
-  const unsigned codePage = FeedCodePage(bytes);
-  return codePage != 0 ? ToWide(bytes, codePage) : std::wstring();
+  DebugTrace(L"Unknown encoding : %ls\n", ToWide(decoding.name, CP_ACP).c_str());
+  return {};
 }
 
 void SetConnectionProbeForTesting(ConnectionProbe probe) { connectionProbe.store(probe); }

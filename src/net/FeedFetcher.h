@@ -14,8 +14,8 @@
 // fails in any way (an exception included) is sent with an empty text.
 bool StartFeedFetcher(HWND frame);
 
-// A downloaded document as text: UTF-16LE after a byte-order mark, else the bytes up to
-// the first zero byte in the declared encoding; empty for an encoding outside the table.
+// A downloaded document as text, read as DetectFeedEncoding says (up to the first zero
+// byte or unit); empty, with a trace, for an encoding that cannot be read.
 std::wstring FeedText(std::string_view bytes);
 
 // The connection check of a run. Tests replace it to run offline; null restores the

@@ -6,6 +6,7 @@
 #include "app/FrameFixture.h"
 #include "app/InputDialog.h"
 #include "app/OpmlTransfer.h"
+#include "common/TextConv.h"
 #include "doc/Opml.h"
 #include "res/resource.h"
 #include "win/FileDialog.h"
@@ -21,6 +22,8 @@ std::string ReadBytes(const std::wstring& path) {
   win::ReadWholeFile(path, 1u << 26, bytes);
   return bytes;
 }
+
+std::wstring Utf8(const std::string& bytes) { return ToWide(bytes, CP_UTF8); }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
   ASSERT_EQ(win::WriteWholeFile(path, bytes), win::FileResult::Ok);
@@ -151,7 +154,7 @@ TEST_F(OpmlCommandsTest, ExportFollowsTheTreeAndTheCommandLineBringsEverythingBa
   }
   SetConfigOverride(&config.Store());  // back to the frame's settings
   OpmlList list;
-  ASSERT_EQ(ReadOpml(ReadBytes(dir.File(L"again.opml")), list), OpmlStatus::Ok);
+  ASSERT_EQ(ReadOpml(Utf8(ReadBytes(dir.File(L"again.opml"))), list), OpmlStatus::Ok);
   EXPECT_EQ(std::set<std::wstring>(list.addresses.begin(), list.addresses.end()), before);
 }
 
@@ -174,4 +177,40 @@ TEST(OpmlCommandLineTest, ExitCodes) {
   std::vector<std::wstring> ids;
   Config().EnumSubsections(L"CONFIG", ids);
   EXPECT_TRUE(ids.empty());
+}
+
+TEST(OpmlCommandLineTest, FilesInTheEncodingsOtherReadersWrite) {
+  TempDir dir;
+  std::string utf16 = "\xFF\xFE";
+  for (char16_t c : std::u16string(u"<opml><body><outline xmlUrl=\"h:/\xD55C\"/></body></opml>")) {
+    utf16.push_back(static_cast<char>(c & 0xFF));
+    utf16.push_back(static_cast<char>(c >> 8));
+  }
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::wstring address;  // empty: refused
+  } files[] = {
+      {"UTF-8 byte-order mark without declaration",
+       "\xEF\xBB\xBF<opml version=\"2.0\"><body><outline text=\"\xED\x95\x9C\" xmlUrl=\"http://k.example/\xED\x95\x9C\"/>"
+       "</body></opml>",
+       L"http://k.example/\xD55C"},
+      {"UTF-16LE with byte-order mark", utf16, L"h:/\xD55C"},
+      {"declared ISO-8859-1",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><opml version=\"1.1\"><body>"
+       "<outline title=\"caf\xE9\" xmlUrl=\"http://x/caf\xE9\"/></body></opml>",
+       L"http://x/caf\xE9"},
+      {"declared EUC-KR", "<?xml version=\"1.0\" encoding=\"euc-kr\"?><opml><body><outline xmlUrl=\"http://e/\xC7\xD1\"/></body></opml>",
+       L"http://e/\xD55C"},
+      {"unknown encoding", "<?xml version=\"1.0\" encoding=\"x-mystery\"?><opml><body><outline xmlUrl=\"http://m/\"/></body></opml>",
+       L""},
+  };
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.name);
+    test::ScopedConfig config(test::ScopedConfig::Backend::Ini);
+    const std::wstring path = dir.File(L"list.opml");
+    WriteBytes(path, file.bytes);
+    EXPECT_EQ(RunOpmlCommandLine((L"pellora.exe /import \"" + path + L"\"").c_str()), file.address.empty() ? 1 : 0);
+    EXPECT_EQ(StoredUrls(), file.address.empty() ? std::set<std::wstring>{} : std::set<std::wstring>{file.address});
+  }
 }

@@ -238,3 +238,41 @@ TEST(ConfigStoreDelete, RegistryDeletesTheWholeTreeIniOnlyTheSection) {
 }
 
 TEST(ProgramVersion, ComesFromTheVersionResource) { EXPECT_EQ(GetProgramVersion(), L"" PELLORA_VERSION_TEXT); }
+
+// However many channels there are, each is seen, read and can be deleted, in both back
+// ends; a value longer than any buffer reads back whole.
+TEST(ConfigStoreEnum, FiveThousandChannelsInEachBackEnd) {
+  constexpr int kChannels = 5000;
+  auto id = [](int i) {
+    wchar_t text[16];
+    std::swprintf(text, 16, L"%08x", 0x10000000 + i);
+    return std::wstring(text);
+  };
+  ScopedConfig reg;
+  ScopedConfig ini(ScopedConfig::Backend::Ini);
+  std::string file = "[CONFIG]\r\nRSS_TIMER=30\r\n";
+  for (int i = 0; i < kChannels; ++i) {
+    const std::wstring name = id(i);
+    file += "[CONFIG\\" + std::string(name.begin(), name.end()) + "]\r\nURL=http://c.example/" + std::to_string(i) + "\r\n";
+    reg.Store().SetString(section::Channel(name), L"URL", L"http://c.example/" + std::to_wstring(i));
+  }
+  WriteBytes(ini.IniPath(), file);
+  auto iniStore = ini.Reopen();
+  for (const ConfigStore* store : {&reg.Store(), iniStore.get()}) {
+    std::vector<std::wstring> ids;
+    store->EnumSubsections(L"CONFIG", ids);
+    ASSERT_EQ(ids.size(), size_t(kChannels));
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids.front(), id(0));
+    EXPECT_EQ(ids.back(), id(kChannels - 1));
+    EXPECT_EQ(store->GetString(section::Channel(id(kChannels - 1)), L"URL", L""),
+              L"http://c.example/" + std::to_wstring(kChannels - 1));
+    for (int i : {0, kChannels / 2, kChannels - 1}) store->DeleteSection(section::Channel(id(i)));
+    ids.clear();
+    store->EnumSubsections(L"CONFIG", ids);
+    EXPECT_EQ(ids.size(), size_t(kChannels - 3));
+    const std::wstring longText(100 * 1024, L'u');
+    store->SetString(L"CONFIG", L"LONG", longText);
+    EXPECT_EQ(store->GetString(L"CONFIG", L"LONG", L""), longText);
+  }
+}

@@ -25,19 +25,25 @@ TEST(DecodeEntities, DecodesTheTableThenNumericReferences) {
       {L"&copy; 2008 &reg;&trade;&nbsp;&apos;&#039;&#39;", L"\x24D2 2008 \xAE\x2122 '''"},
       {L"&AMP; &unknown; &amp", L"&AMP; &unknown; &amp"},
       {L"caf&#233;", L"caf\xE9"},
-      {L"&#x41;", L""},
-      {L"a &# b; c", L"a  c"},
-      {L"&#  65;&#+66;&#0;x", L"AB" L"x"},
+      {L"&#x41;&#X2019;&#x1F600;", L"A\x2019\xD83D\xDE00"},
+      // A "&#" that starts no reference stays as written.
+      {L"a &# b; c", L"a &# b; c"},
+      {L"&#  65;&#+66;&#0;x&#65abc;&#x;&#xG1;&#;", L"&#  65;&#+66;x&#65abc;&#x;&#xG1;&#;"},
       {L"&#65", L"&#65"},
       {L"&#128512;", L"\xD83D\xDE00"},
       {L"&#55357;&#56832;", L"\xD83D\xDE00"},
       {L"&#65536;&#1114111;", L"\xD800\xDC00\xDBFF\xDFFF"},
-      {L"&#1114112;&#-65471;&#99999999999;", L"\xFFFD\xFFFD\xFFFD"},
+      {L"&#1114112;&#-65471;&#99999999999;&#x110000;", L"\xFFFD&#-65471;\xFFFD\xFFFD"},
+      // HTML 4 entities after the program's own table, which keeps its choices.
+      {L"&mdash;&hellip;&rsquo;&eacute;&Omega;&euro;&thetasym;", L"\x2014\x2026\x2019\xE9\x3A9\x20AC\x3D1"},
+      {L"&copy;&nbsp;&amp;eacute;&Eacute;&EACUTE;", L"\x24D2 \xE9\xC9&EACUTE;"},
       // Replacements combine with the text around them.
       {L"&#38;#38;#38;", L"&"},
       {L"&&#35;65;", L"A"},
       {L"&#38;amp;", L"&amp;"},
       {L"&#35;&#59;&#38;#59;", L"#;;"},
+      {L"&#&#51;8;", L"&"},
+      {L"&#x&#52;1;", L"A"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DecodeEntities(c.input), c.expected) << c.input;
@@ -49,7 +55,8 @@ TEST(DecodeEntities, DecodesTheTableThenNumericReferences) {
 TEST(DecodeEntities, EqualsTheNaiveRepeatedReplacement) {
   const std::vector<std::wstring> pieces = {
       L"&", L"#", L";", L"amp;", L"&amp;", L"&#38;", L"&#35;", L"&#59;", L"lt;", L"&#", L"3", L"8",
-      L"5", L"9", L"0", L" ", L"-", L"x", L"#39;", L"&#039;", L"quot;", L"&#128512;", L"\xD55C"};
+      L"5", L"9", L"0", L" ", L"-", L"x", L"#39;", L"&#039;", L"quot;", L"&#128512;", L"\xD55C",
+      L"&#x", L"X", L"A", L"f", L"&#120;", L"&#x26;", L"&eacute;", L"mdash;", L"&#x3B;"};
   std::mt19937 random(20240611);
   for (int round = 0; round < 20000; ++round) {
     std::wstring text;
@@ -63,7 +70,7 @@ TEST(DecodeEntities, TracesEachNumericReferenceExactlyLikeTheNaiveDecoder) {
   TraceCapture capture;
   EXPECT_EQ(DecodeEntities(L"a&#65;b&#66;"), L"aAbB");
   EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{L"1 5 a&#65;b&#66;\n", L"3 7 aAb&#66;\n"}));
-  for (const wchar_t* text : {L"&&&#35;35;35;x", L"&#38;#38;#59;;", L"&amp;#38;&#3 8;"}) {
+  for (const wchar_t* text : {L"&&&#35;35;35;x", L"&#38;#38;#59;;", L"&amp;#38;&#3 8;", L"&#x&#52;1;&#x3b;"}) {
     capture.Clear();
     const std::wstring fast = DecodeEntities(text);
     const std::vector<std::wstring> fastLines = capture.Lines();

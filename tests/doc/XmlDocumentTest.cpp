@@ -65,6 +65,12 @@ TEST(XmlDocumentParse, BuildsTheTreeWithTheTextRule) {
       {L"\xFEFF<a>\xFEFFx</a>", L"{\xFEFF}(a{\xFEFFx})"},  // text before the element belongs to the document node
       {L"<a/>tail", L"(a)"},
       {L"<a><!ELEMENT x><?pi data><b/></a>", L"(a(!ELEMENT[x=] ?pi[data=] b))"},
+      // A document type declaration is skipped whole and is not the document's element.
+      {L"<!DOCTYPE rss PUBLIC \"-//Netscape Communications//DTD RSS 0.91//EN\"\n"
+       L" \"http://my.netscape.com/publish/formats/rss-0.91.dtd\">\n<rss><channel/></rss>",
+       L"(!DOCTYPE rss(channel))"},
+      {L"<?xml version=\"1.0\"?><!doctype rss [ <!ENTITY e \"a>b\"> <!-- ] > ' --> ]><rss/>",
+       L"(?xml[version=1.0] !DOCTYPE rss)"},
       // Inside an open quote each "/>" makes a node, named with one more '/', that takes
       // the attributes so far; the tag's end then closes the last of them.
       {L"<item x=\"/>/>\"></item>", L"(item(/item[x=>>]))"},
@@ -99,7 +105,9 @@ TEST(XmlDocumentParse, ReportsEachErrorWhereTheScanStopped) {
       {L"<a><![CDATA[x</a>", L"[1:13] End tag match error\n"},
       {L"<a?>", L"[1:3] End tag match error\n"},
       {L"<a></a><b></b>", L"[1:10] Root tag duplicate error\n"},
-      {L"<!DOCTYPE x><a></a>", L"[1:15] Root tag duplicate error\n"},
+      {L"<!ENTITY x><a></a>", L"[1:14] Root tag duplicate error\n"},
+      {L"<!DOCTYPE rss [ <!ENTITY x \"]>\"> ><rss/>", L"[1:10] End tag match error\n"},
+      {L"<a><!DOCTYPE b \"x>", L"[1:13] End tag match error\n"},
       {L"<a/><b/>", L"[1:7] Root tag duplicate error\n"},
       {L"<a/><?pi?>", L"[1:9] Root tag duplicate error\n"},
       {L"<a>", L"[1:4] Tag match error\n"},

@@ -33,6 +33,7 @@ const std::wstring kEucKrBareText = L"<?xml version=\"1.0\" encoding=euc-kr?><rs
 const std::string kUndeclared = "<rss>\xC7\xD1\xB1\xDB</rss>";
 const std::wstring kUndeclaredText = L"<rss>\uD55C\uAE00</rss>";
 const std::string kLatin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><rss>caf\xE9</rss>";
+const std::wstring kLatin1Text = L"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><rss>caf\xE9</rss>";
 // "encoding=" only in a second processing instruction: not seen, so euc-kr.
 const std::string kLateDeclaration = "<?xml version=\"1.0\"?><?style encoding=\"utf-8\"?><rss>\xC7\xD1\xB1\xDB</rss>";
 const std::wstring kLateDeclarationText = L"<?xml version=\"1.0\"?><?style encoding=\"utf-8\"?><rss>\uD55C\uAE00</rss>";
@@ -99,7 +100,15 @@ TEST(FeedText, EveryTableEncodingConverts) {
   EXPECT_EQ(FeedText(kEucKrBare), kEucKrBareText);
   EXPECT_EQ(FeedText(kUndeclared), kUndeclaredText);
   EXPECT_EQ(FeedText(kLateDeclaration), kLateDeclarationText);
-  EXPECT_EQ(FeedText(kLatin1), L"");
+  EXPECT_EQ(FeedText(kLatin1), kLatin1Text);
+  // Marks, names Windows reads, undeclared UTF-8; an unknown name gives nothing.
+  EXPECT_EQ(FeedText("\xEF\xBB\xBF<?xml encoding=\"euc-kr\"?><r>\xED\x95\x9C</r>"), L"<?xml encoding=\"euc-kr\"?><r>\uD55C</r>");
+  EXPECT_EQ(FeedText("\xFE\xFF\0<\xD5\x5C\0>"s), L"<\uD55C>");
+  EXPECT_EQ(FeedText("<?xml encoding=\"windows-1252\"?>it\x92s \x80"), L"<?xml encoding=\"windows-1252\"?>it\u2019s \u20AC");
+  EXPECT_EQ(FeedText("<?xml encoding=\"KOI8-R\"?>\xF0\xD2\xC9"), L"<?xml encoding=\"KOI8-R\"?>\u041F\u0440\u0438");
+  EXPECT_EQ(FeedText("<?xml encoding=\"iso-8859-2\"?>\xB1"), L"<?xml encoding=\"iso-8859-2\"?>\u0105");
+  EXPECT_EQ(FeedText("<rss>\xED\x95\x9C\xEA\xB8\x80</rss>"), L"<rss>\uD55C\uAE00</rss>");
+  EXPECT_EQ(FeedText("<?xml encoding=\"x-klingon\"?><rss/>"), L"");
   EXPECT_EQ(FeedText(kUtf16), kUtf16Text);
   EXPECT_EQ(FeedText(kWithZero), L"<?xml version=\"1.0\" encoding=\"utf-8\"?><rss>before");
   EXPECT_EQ(FeedText(""), L"");
@@ -117,7 +126,7 @@ TEST(FeedFetcher, EachChannelIsSentInOrderThenEndIsPosted) {
   test::ScopedConfig config;
   const std::map<std::wstring, std::wstring> texts = {
       {L"c1", kUtf8Text}, {L"c2", kShiftJisText}, {L"c3", kEucKrBareText}, {L"c4", kUndeclaredText},
-      {L"c5", L""},       {L"c6", kLateDeclarationText}, {L"c7", kUtf16Text},
+      {L"c5", kLatin1Text}, {L"c6", kLateDeclarationText}, {L"c7", kUtf16Text},
       {L"c8", L"<?xml version=\"1.0\" encoding=\"utf-8\"?><rss>before"},
       // An error page is handed on like a feed.
       {L"c9", L"<?xml version=\"1.0\"?><error>gone</error>"},

@@ -9,8 +9,8 @@
 #include "common/TextUtil.h"
 #include "config/ConfigStore.h"
 #include "display/NotifyWnd.h"
+#include "doc/FeedReader.h"
 #include "doc/TextDecode.h"
-#include "doc/XmlDocument.h"
 
 namespace {
 
@@ -35,21 +35,16 @@ bool KeywordMatches(const std::wstring& keywords, const std::wstring& title, con
   return false;
 }
 
-// Element names compare like the parser's Find: A-Z folded, nothing else.
-bool NameIs(std::wstring_view name, std::wstring_view lower) {
-  if (name.size() != lower.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    wchar_t c = name[i];
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 void CMainFrame::ProcessFeed(const FeedResult& result) {
   const std::wstring section = section::Channel(result.id);
+
+  // Read first: a channel seen for the first time goes into the tree under its own
+  // title at once, instead of under its address and then moved (which sorts every
+  // channel again, once per new channel).
+  FeedDocument feed;
+  if (!result.text.empty()) feed = ReadFeed(result.text.c_str());
 
   // Channels are keyed by their address; the first result of a channel creates it.
   CChannel* channel = nullptr;
@@ -62,6 +57,7 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     }
   } else {
     channel = new CChannel(result.url, result.id);
+    if (feed.status == FeedDocument::Status::Parsed && feed.hasTitle) channel->title = feed.channelTitle;
     if (!tree_.AddItem(channel, Config().GetInt(section, L"EXPAND", 1) != 0)) {
       delete channel;
       return;
@@ -77,19 +73,15 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     return;
   }
 
-  XmlDocument document;
-  if (document.Parse(result.text.c_str()) != 0) {
-    DebugTrace(L"%ls\n", document.error.c_str());
+  if (feed.status == FeedDocument::Status::Failed) {
+    DebugTrace(L"%ls\n", feed.message.c_str());
     channel->notYetLoaded = true;
-  } else if (XmlNode* channelNode = document.Find(L"channel", nullptr, true); !channelNode) {
+  } else if (feed.status == FeedDocument::Status::NoChannel) {
     channel->notYetLoaded = false;
   } else {
-    if (XmlNode* titleNode = document.Find(L"title", channelNode, true)) {
-      std::wstring title = DecodeEntities(std::wstring(titleNode->text));
-      if (title != channel->title) {
-        channel->title = TrimSet(title, L" \r\n");
-        tree_.RefreshItem(result.url);
-      }
+    if (feed.hasTitle && feed.channelTitle != channel->title) {
+      channel->title = feed.channelTitle;
+      tree_.RefreshItem(result.url);
     }
 
     const bool toTicker = Config().GetInt(section, L"TICKER", 1) != 0;
@@ -98,17 +90,10 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     // ticker in one hand-over.
     ChannelTree::UpdateBatch batch(tree_);
     std::vector<std::unique_ptr<ViewRequest>> tickerEntries;
-    for (XmlNode* node : channelNode->children) {
-      if (!NameIs(node->name, L"item")) continue;  // only direct children of the channel
-      XmlNode* titleNode = document.Find(L"title", node, true);
-      XmlNode* linkNode = document.Find(L"link", node, true);
-      if (!titleNode || !linkNode) continue;
-      std::wstring title = DecodeEntities(std::wstring(titleNode->text));
-      std::wstring link = DecodeEntities(std::wstring(linkNode->text));
-      XmlNode* categoryNode = document.Find(L"category", node, true);
-      std::wstring category = categoryNode ? std::wstring(categoryNode->text) : std::wstring();
-      if (title.empty() || link.empty()) continue;
-
+    for (const FeedEntry& entry : feed.items) {
+      const std::wstring& title = entry.title;
+      const std::wstring& link = entry.link;
+      const std::wstring& category = entry.category;
       if (CTreeItem* known = tree_.FindItem(link)) {
         // Newness is the link alone: a known link is at most retitled.
         auto* existing = dynamic_cast<CFeedItem*>(known);
