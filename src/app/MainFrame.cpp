@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "common/Dpi.h"
 #include "common/Placement.h"
 #include "common/SettingRanges.h"
 #include "common/WindowAlpha.h"
@@ -44,13 +45,17 @@ bool CMainFrame::PreCreateWindow(CREATESTRUCTW& cs) {
   cs.dwExStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
   if (Config().GetInt(section::kWindow, L"MAIN_TOPMOST", 0)) cs.dwExStyle |= WS_EX_TOPMOST;
   cs.lpszClass = PlainClass();
-  // Defaults: the left edge from the work area's width, the top edge from its bottom.
+  // Defaults: the left edge from the work area's width, the top edge from its bottom; the
+  // default size scales with the DPI, a stored one is physical pixels.
   RECT work = win::PrimaryWorkArea();
-  cs.x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"MAIN_X", (work.right - work.left) - 200));
-  cs.y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"MAIN_Y", work.bottom - 300));
-  cs.cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"MAIN_CX", 200), 200,
+  const int dpi = win::PrimaryMonitorDpi();
+  const int width = ScaleForDpi(200, dpi);
+  const int height = ScaleForDpi(300, dpi);
+  cs.x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"MAIN_X", (work.right - work.left) - width));
+  cs.y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"MAIN_Y", work.bottom - height));
+  cs.cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"MAIN_CX", width), width,
                                 ::GetSystemMetrics(SM_CXMIN), work.right - work.left);
-  cs.cy = setting::WindowExtent(Config().GetInt(section::kWindow, L"MAIN_CY", 300), 300,
+  cs.cy = setting::WindowExtent(Config().GetInt(section::kWindow, L"MAIN_CY", height), height,
                                 ::GetSystemMetrics(SM_CYMIN), work.bottom - work.top);
   return true;
 }

@@ -1,5 +1,6 @@
 #include "display/ViewFrm.h"
 
+#include "common/Dpi.h"
 #include "common/Placement.h"
 #include "common/SettingRanges.h"
 #include "config/ConfigStore.h"
@@ -42,9 +43,13 @@ bool CViewFrm::PreCreateWindow(CREATESTRUCTW& cs) {
   const Box work = ToBox(win::PrimaryWorkArea());
   const long x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"VIEW_X", kDefaultX));
   const long y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"VIEW_Y", kDefaultY));
-  const long cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"VIEW_CX", kDefaultWidth), kDefaultWidth,
+  // The default size scales with the DPI; a stored one is physical pixels.
+  const int dpi = win::PrimaryMonitorDpi();
+  const long width = ScaleForDpi(kDefaultWidth, dpi);
+  const long height = ScaleForDpi(kDefaultHeight, dpi);
+  const long cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"VIEW_CX", width), width,
                                         ::GetSystemMetrics(SM_CXMIN), work.Width());
-  const long cy = setting::WindowExtent(Config().GetInt(section::kWindow, L"VIEW_CY", kDefaultHeight), kDefaultHeight,
+  const long cy = setting::WindowExtent(Config().GetInt(section::kWindow, L"VIEW_CY", height), height,
                                         ::GetSystemMetrics(SM_CYMIN), work.Height());
   Box placed = ClampViewPlacement(x, y, cx, cy, work);
   cs.x = placed.left;
