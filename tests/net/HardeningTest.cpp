@@ -68,6 +68,17 @@ class UploadRequest : public HttpClient {
   std::wstring url_, file_;
 };
 
+struct UploadArgs {
+  std::wstring url, file;
+};
+
+// One upload on a thread of its own, whose rand() would start from the same seed.
+DWORD WINAPI UploadOnce(void* argument) {
+  auto* args = static_cast<UploadArgs*>(argument);
+  UploadRequest(args->url, args->file).Execute();
+  return 0;
+}
+
 void ThrowOnBoom(const std::wstring& url) {
   if (url.find(L"/boom") != std::wstring::npos) throw std::bad_alloc();
 }
@@ -163,18 +174,9 @@ TEST(NetHardening, EveryUploadGetsItsOwnBoundary) {
   test::TempDir dir;
   const std::wstring file = dir.File(L"up.bin");
   ::CloseHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  struct Args {
-    std::wstring url, file;
-  } args{server.Url(L"/up"), file};
+  UploadArgs args{server.Url(L"/up"), file};
   for (int i = 0; i < 4; ++i) {
-    HANDLE worker = ::CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-          auto* a = static_cast<Args*>(p);
-          UploadRequest(a->url, a->file).Execute();
-          return 0;
-        },
-        &args, 0, nullptr);
+    HANDLE worker = ::CreateThread(nullptr, 0, &UploadOnce, &args, 0, nullptr);
     ::WaitForSingleObject(worker, 10000);
     ::CloseHandle(worker);
   }
