@@ -132,7 +132,7 @@ TEST(NetHardening, UpdateCheckAndUploadHaveTheSameDeadline) {
   ASSERT_TRUE(StartUpdateCheck(frame.Hwnd()));
   // Cut short at the deadline (Windows), or given up a little later (Wine).
   ASSERT_TRUE(test::PumpUntil([&] { return trace.Contains(L"update check given up\n") || RunningNetWorkers() == 0; }, 10000));
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(8));  // the deadline, the grace, a busy machine
   EXPECT_TRUE(frame.answers.empty());  // half an answer is no answer
 
   test::TempDir dir;
@@ -142,7 +142,7 @@ TEST(NetHardening, UpdateCheckAndUploadHaveTheSameDeadline) {
   start = Clock::now();
   EXPECT_EQ(upload.Execute(), -1);
   EXPECT_TRUE(upload.TimedOut());
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(8));  // the deadline, the grace, a busy machine
 }
 
 // A failure thrown deep inside one channel's download (memory for a huge document) is
