@@ -169,7 +169,7 @@ struct LiteralParse {
           for (int k = 0; k < 3; ++k) Step();
           continue;
         }
-        if (!inTag && s[i + 1] == L'!' && SameIgnoringCase(std::wstring(s + i + 2, std::wcslen(s + i + 2) < 7 ? std::wcslen(s + i + 2) : 7), L"DOCTYPE")) {
+        if (!inTag && s[i + 1] == L'!' && SameIgnoringCase(std::wstring(s + i + 2, wcsnlen(s + i + 2, 7)), L"DOCTYPE")) {
           // A document type declaration: skipped whole (quotes, an internal subset in
           // brackets, comments in it); a leaf that is not the document's element.
           for (int k = 0; k < 9; ++k) Step();

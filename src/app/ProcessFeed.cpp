@@ -91,9 +91,9 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     ChannelTree::UpdateBatch batch(tree_);
     std::vector<std::unique_ptr<ViewRequest>> tickerEntries;
     for (const FeedEntry& entry : feed.items) {
-      const std::wstring& title = entry.title;
-      const std::wstring& link = entry.link;
-      const std::wstring& category = entry.category;
+      const std::wstring title(entry.title);
+      const std::wstring link(entry.link);
+      const std::wstring category(entry.category);
       if (CTreeItem* known = tree_.FindItem(link)) {
         // Newness is the link alone: a known link is at most retitled.
         auto* existing = dynamic_cast<CFeedItem*>(known);

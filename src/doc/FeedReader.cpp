@@ -1,5 +1,6 @@
 #include "doc/FeedReader.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string_view>
 #include <utility>
@@ -117,20 +118,96 @@ void SetTitle(FeedDocument& feed, std::wstring title) {
   feed.channelTitle = Trimmed(std::move(title), L" \r\n");
 }
 
-void AddEntry(FeedDocument& feed, FeedEntry entry) {
-  if (!entry.title.empty() && !entry.link.empty()) feed.items.push_back(std::move(entry));
+// Items as they are read: where their texts lie in the document's characters, which
+// still grow. They become views once the characters are all there.
+struct Span {
+  size_t at = 0, size = 0;
+};
+struct PendingEntry {
+  Span title, link, category;
+};
+
+class Builder {
+ public:
+  explicit Builder(FeedDocument& feed) : feed_(feed) {}
+  std::wstring& Text() { return feed_.text; }
+  // Appends what `write` writes to the characters; where it lies.
+  template <typename Writer>
+  Span Write(Writer&& write) {
+    Span span{feed_.text.size(), 0};
+    write(feed_.text);
+    span.size = feed_.text.size() - span.at;
+    return span;
+  }
+  Span Add(std::wstring_view piece) {
+    return Write([piece](std::wstring& text) { text.append(piece); });
+  }
+  // Keeps an item with a title and a link; drops the characters of one without.
+  void Keep(const PendingEntry& entry) {
+    if (entry.title.size && entry.link.size) pending_.push_back(entry);
+    else feed_.text.resize(entry.title.at);
+  }
+  void Reserve(size_t items) { pending_.reserve(items); }
+  void Finish() {
+    // On the heap even when short, so that moving the document keeps the views valid.
+    feed_.text.reserve(std::max<size_t>(feed_.text.size(), 64));
+    const std::wstring_view text(feed_.text);
+    feed_.items.reserve(pending_.size());
+    for (const PendingEntry& entry : pending_)
+      feed_.items.push_back({text.substr(entry.title.at, entry.title.size), text.substr(entry.link.at, entry.link.size),
+                             text.substr(entry.category.at, entry.category.size)});
+  }
+
+ private:
+  FeedDocument& feed_;
+  std::vector<PendingEntry> pending_;
+};
+
+// The nodes of an RSS item (2.0 or 1.0) that hold its title, link and category.
+struct RssParts {
+  const XmlNode* title = nullptr;
+  const XmlNode* link = nullptr;
+  const XmlNode* category = nullptr;
+};
+
+// An item's own children of those names, found in one pass; one it lacks is looked for
+// below it. False for an item without a title or a link.
+bool FindRssParts(const XmlNode* item, Names names, RssParts& parts) {
+  for (const XmlNode* child : item->children) {
+    const std::wstring_view name = names == Names::Local ? LocalName(child->name) : child->name;
+    // Names compared by length first: most children are none of the three.
+    if (name.size() == 5 && !parts.title && NameIs(name, L"title")) parts.title = child;
+    else if (name.size() == 4 && !parts.link && NameIs(name, L"link")) parts.link = child;
+    else if (name.size() == 8 && !parts.category && NameIs(name, L"category")) parts.category = child;
+  }
+  if (!parts.title) parts.title = Below(item, L"title", names);
+  if (!parts.link) parts.link = Below(item, L"link", names);
+  if (!parts.title || !parts.link) return false;
+  if (!parts.category) parts.category = Below(item, L"category", names);
+  return true;
 }
 
-// The title, link and category of an RSS item (2.0 or 1.0).
-void ReadRssItem(FeedDocument& feed, const XmlNode* item, Names names) {
-  const XmlNode* title = Part(item, L"title", names);
-  const XmlNode* link = Part(item, L"link", names);
-  if (!title || !link) return;
-  FeedEntry entry;
-  entry.title = DecodeEntities(std::wstring(title->text));
-  entry.link = DecodeEntities(std::wstring(link->text));
-  if (const XmlNode* category = Part(item, L"category", names)) entry.category = category->text;
-  AddEntry(feed, std::move(entry));
+// The items among `nodes` (those named "item"): their nodes first, so that the characters
+// are sized once (decoding never lengthens a text), then their texts.
+void ReadRssItems(Builder& builder, const XmlNodeList& nodes, Names names) {
+  std::vector<RssParts> items;
+  items.reserve(nodes.size());
+  size_t characters = 0;
+  for (const XmlNode* node : nodes) {
+    RssParts parts;
+    if (!Matches(node, L"item", names) || !FindRssParts(node, names, parts)) continue;
+    characters += parts.title->text.size() + parts.link->text.size() + (parts.category ? parts.category->text.size() : 0);
+    items.push_back(parts);
+  }
+  builder.Reserve(items.size());
+  builder.Text().reserve(builder.Text().size() + characters);
+  for (const RssParts& parts : items) {
+    PendingEntry entry;
+    entry.title = builder.Write([&parts](std::wstring& text) { AppendDecoded(parts.title->text, text); });
+    entry.link = builder.Write([&parts](std::wstring& text) { AppendDecoded(parts.link->text, text); });
+    if (parts.category) entry.category = builder.Add(parts.category->text);
+    builder.Keep(entry);
+  }
 }
 
 // The channel's own title, else the first title outside its items and its image (whose
@@ -152,16 +229,18 @@ std::wstring AtomLink(const XmlNode* entry) {
   return {};
 }
 
-void ReadAtom(FeedDocument& feed, const XmlNode* root) {
+void ReadAtom(FeedDocument& feed, Builder& builder, const XmlNode* root) {
   if (const XmlNode* title = Child(root, L"title", Names::Local)) SetTitle(feed, AtomText(title));
+  builder.Reserve(root->children.size());
   for (const XmlNode* node : root->children) {
     if (!Matches(node, L"entry", Names::Local)) continue;
-    FeedEntry entry;
-    if (const XmlNode* title = Part(node, L"title", Names::Local)) entry.title = AtomText(title);
-    entry.link = AtomLink(node);
+    PendingEntry entry;
+    const XmlNode* title = Part(node, L"title", Names::Local);
+    entry.title = builder.Add(title ? AtomText(title) : std::wstring());
+    entry.link = builder.Add(AtomLink(node));
     if (const XmlNode* category = Child(node, L"category", Names::Local))
-      entry.category = DecodeEntities(std::wstring(Attribute(category, L"term")));
-    AddEntry(feed, std::move(entry));
+      entry.category = builder.Add(DecodeEntities(std::wstring(Attribute(category, L"term"))));
+    builder.Keep(entry);
   }
 }
 
@@ -183,20 +262,20 @@ FeedDocument ReadFeed(const wchar_t* text) {
     return feed;
   }
   feed.status = FeedDocument::Status::Parsed;
+  Builder builder(feed);
   const XmlNode* root = RootElement(document);
   if (root && NameIs(LocalName(root->name), L"rdf")) {
     if (const XmlNode* channel = Child(root, L"channel", Names::Local)) ReadChannelTitle(feed, channel, Names::Local);
-    for (const XmlNode* node : root->children)
-      if (Matches(node, L"item", Names::Local)) ReadRssItem(feed, node, Names::Local);
+    ReadRssItems(builder, root->children, Names::Local);
   } else if (const XmlNode* channel = document.Find(L"channel", nullptr, true)) {
     ReadChannelTitle(feed, channel, Names::AsWritten);
-    for (const XmlNode* node : channel->children)
-      if (Matches(node, L"item", Names::AsWritten)) ReadRssItem(feed, node, Names::AsWritten);
+    ReadRssItems(builder, channel->children, Names::AsWritten);
   } else if (root && NameIs(LocalName(root->name), L"feed")) {
-    ReadAtom(feed, root);
+    ReadAtom(feed, builder, root);
   } else {
     feed.status = FeedDocument::Status::NoChannel;
   }
+  builder.Finish();
   return feed;
 }
 

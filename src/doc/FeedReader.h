@@ -3,12 +3,14 @@
 // in document order, each decoded. Reads RSS 2.0 (and the 0.9x forms), RSS 1.0 (an RDF
 // root) and Atom 1.0. Portable: the standard library only.
 #include <string>
+#include <string_view>
 #include <vector>
 
+// One item; its texts are views into the characters its FeedDocument holds.
 struct FeedEntry {
-  std::wstring title;     // entities decoded
-  std::wstring link;      // entities decoded
-  std::wstring category;  // as written in RSS (never decoded there); an Atom term decoded
+  std::wstring_view title;     // entities decoded
+  std::wstring_view link;      // entities decoded
+  std::wstring_view category;  // as written in RSS (never decoded there); an Atom term decoded
 };
 
 struct FeedDocument {
@@ -23,6 +25,15 @@ struct FeedDocument {
   std::wstring channelTitle;  // decoded, trimmed of " \r\n"
   // Only items with a non-empty title and link, in document order.
   std::vector<FeedEntry> items;
+  // The items' characters, one block for all (the items' views stay valid when the
+  // document is moved; it cannot be copied).
+  std::wstring text;
+
+  FeedDocument() = default;
+  FeedDocument(FeedDocument&&) = default;
+  FeedDocument& operator=(FeedDocument&&) = default;
+  FeedDocument(const FeedDocument&) = delete;
+  FeedDocument& operator=(const FeedDocument&) = delete;
 };
 
 // Reads a NUL-terminated feed text. Formats, by the document:

@@ -70,8 +70,12 @@ constexpr NamedEntity kNamedEntities[] = {
 };
 constexpr size_t kLongestEntity = 10;  // "&thetasym;"
 
+constexpr size_t kOwnRows = 11;  // the program's own rows, the ones feeds use most
+
 // The replacement of an entity as written ("&name;"), the first row's where a name repeats.
 const wchar_t* FindEntity(std::wstring_view text) {
+  for (size_t i = 0; i < kOwnRows; ++i)
+    if (kNamedEntities[i].text == text) return &kNamedEntities[i].replacement;
   static const std::unordered_map<std::wstring_view, wchar_t> table = [] {
     std::unordered_map<std::wstring_view, wchar_t> rows;
     for (const NamedEntity& entity : kNamedEntities) rows.emplace(entity.text, entity.replacement);
@@ -157,7 +161,7 @@ int32_t ReferenceValue(std::wstring_view digits, bool hex) {
 // one in the text, as a search from the start would find. What a replacement can complete
 // is a reference begun before it: the references begun and not yet broken are kept on a
 // stack, so reading never goes back over the output.
-std::wstring DecodeNumeric(const std::wstring& text) {
+std::wstring DecodeNumeric(std::wstring text) {
   if (text.find(L"&#") == std::wstring::npos) return text;
   const bool trace = DebugTraceActive();
   std::wstring out;
@@ -238,9 +242,60 @@ std::wstring DecodeNumeric(const std::wstring& text) {
 
 std::span<const NamedEntity> NamedEntities() { return kNamedEntities; }
 
+namespace {
+
+// The common case in one pass: every '&' starts an entity of the table, and none of the
+// '&'s that "&amp;" yields can take part in another reference (no ';' close enough after
+// it to end an entity, no '#' right after it). Then replacing each entity where it stands
+// is what the repeated replacing gives. False, with `out` as it was, when the text needs
+// the general steps.
+bool DecodeSimple(std::wstring_view text, size_t amp, std::wstring& out) {
+  const size_t start = out.size();
+  out.reserve(start + text.size());
+  size_t from = 0;
+  while (amp != std::wstring_view::npos) {
+    const size_t semi = text.find(L';', amp + 1);
+    const wchar_t* replacement = nullptr;
+    if (semi != std::wstring_view::npos && semi + 1 - amp <= kLongestEntity)
+      replacement = FindEntity(text.substr(amp, semi + 1 - amp));
+    if (!replacement) {
+      out.resize(start);
+      return false;
+    }
+    if (*replacement == L'&') {
+      const size_t next = semi + 1;
+      const size_t nextSemi = text.find(L';', next);
+      if ((next < text.size() && text[next] == L'#') ||
+          (nextSemi != std::wstring_view::npos && nextSemi + 1 - next < kLongestEntity)) {
+        out.resize(start);
+        return false;
+      }
+    }
+    out.append(text.data() + from, amp - from);
+    out.push_back(*replacement);
+    from = semi + 1;
+    amp = text.find(L'&', from);
+  }
+  out.append(text.data() + from, text.size() - from);
+  return true;
+}
+
+}  // namespace
+
+void AppendDecoded(std::wstring_view text, std::wstring& out) {
+  const size_t amp = text.find(L'&');
+  if (amp == std::wstring_view::npos) {
+    out.append(text);
+  } else if (!DecodeSimple(text, amp, out)) {
+    out += DecodeNumeric(DecodeNamed(std::wstring(text), amp));
+  }
+}
+
 std::wstring DecodeEntities(std::wstring text) {
   const size_t amp = text.find(L'&');
   if (amp == std::wstring::npos) return text;
+  std::wstring out;
+  if (DecodeSimple(text, amp, out)) return out;
   return DecodeNumeric(DecodeNamed(text, amp));
 }
 

@@ -15,6 +15,8 @@
 // equals the naive repeated search-and-replace. Each numeric reference is traced with the
 // positions of its '&' and its ';' and the whole text when someone listens to DebugTrace.
 std::wstring DecodeEntities(std::wstring text);
+// The same, appended to `out`.
+void AppendDecoded(std::wstring_view text, std::wstring& out);
 
 struct NamedEntity {
   std::wstring_view text;  // "&name;"

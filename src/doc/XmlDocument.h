@@ -96,6 +96,14 @@ class XmlNode {
   // Tag name as written; declarations keep their sign ("?xml", "!DOCTYPE"). Empty for the
   // document node.
   std::wstring_view name;
+
+ private:
+  friend class XmlNodeList;
+  // Beside the name: walking a node's children and looking at their names, as readers of
+  // a feed do, then touches one cache line per child.
+  XmlNode* next_ = nullptr;
+
+ public:
   // Character content trimmed of white space: the text before the first child, replaced at
   // each later child by the text since the previous one; if that leaves it empty, the text
   // after the last child.
@@ -106,10 +114,6 @@ class XmlNode {
   XmlNodeList children;
 
   XmlNode* NextSibling() const { return next_; }
-
- private:
-  friend class XmlNodeList;
-  XmlNode* next_ = nullptr;
 };
 
 inline XmlNodeList::iterator& XmlNodeList::iterator::operator++() {

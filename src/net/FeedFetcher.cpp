@@ -109,7 +109,11 @@ void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url) {
       DebugTrace(L"Previous download still running : [%ls]\n", url.c_str());
     } else {
       job = std::make_shared<Download>(url);
-      if (RunWithin([job] { RunDownload(*job); }, DownloadDeadlineMs() + kDownloadGraceMs)) {
+      const Bounded run = RunWithin([job] { RunDownload(*job); }, DownloadDeadlineMs() + kDownloadGraceMs);
+      if (run == Bounded::NotStarted) {
+        RunDownload(*job);  // no thread to spare: here, bounded by the deadline alone
+        text = std::move(job->text);
+      } else if (run == Bounded::Ended) {
         text = std::move(job->text);
       } else {
         DebugTrace(L"Download given up : [%ls]\n", url.c_str());

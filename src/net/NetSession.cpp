@@ -115,20 +115,20 @@ DWORD WINAPI BoundedThread(void* argument) {
 
 }  // namespace
 
-bool RunWithin(std::function<void()> body, DWORD ms) {
+Bounded RunWithin(std::function<void()> body, DWORD ms) {
   auto job = std::make_shared<BoundedJob>();
   job->body = std::move(body);
   job->done.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!job->done) return false;
+  if (!job->done) return Bounded::NotStarted;
   auto* threadsCopy = new std::shared_ptr<BoundedJob>(job);
   runningWorkers.fetch_add(1);
   win::KernelHandle thread(::CreateThread(nullptr, 0, &BoundedThread, threadsCopy, 0, nullptr));
   if (!thread) {
     runningWorkers.fetch_sub(1);
     delete threadsCopy;
-    return false;
+    return Bounded::NotStarted;
   }
-  return ::WaitForSingleObject(job->done.Get(), ms) == WAIT_OBJECT_0;
+  return ::WaitForSingleObject(job->done.Get(), ms) == WAIT_OBJECT_0 ? Bounded::Ended : Bounded::GivenUp;
 }
 
 bool StartNetWorker(void (*body)(HWND), HWND frame) {

@@ -71,12 +71,13 @@ DWORD DownloadDeadlineMs();
 // How much longer than its deadline a download's thread is waited for before it is given up.
 inline constexpr DWORD kDownloadGraceMs = 2000;
 
-// Runs `body` on a thread of its own and waits at most `ms` for it; true when it ended in
-// time. Closing a request's handles cancels a blocked call on Windows, but Wine's WinINet
+// Runs `body` on a thread of its own and waits at most `ms` for it: Ended in time, GivenUp,
+// or NotStarted (no thread could be made; `body` did not run). Closing a request's handles cancels a blocked call on Windows, but Wine's WinINet
 // reads a response head to its end whatever is closed meanwhile; so a download whose head
 // trickles in is given up here instead: its thread is left to end on its own, `body` must
 // own everything it touches, and the thread counts as a network worker until it ends.
-bool RunWithin(std::function<void()> body, DWORD ms);
+enum class Bounded { Ended, GivenUp, NotStarted };
+Bounded RunWithin(std::function<void()> body, DWORD ms);
 
 // The network worker threads (fetch runs, update checks). A thread cut off inside
 // WinINet when the process ends can leave a lock held that WinINet's own clean-up then

@@ -83,8 +83,10 @@ void UpdateCheckRun(HWND frame) {
     if (where.host.empty() || port < 0) return;
     // On a thread of its own, given up after the deadline where closing does not cancel it.
     auto answer = std::make_shared<std::optional<std::wstring>>();
-    if (!RunWithin([answer, where, port] { *answer = AskForVersion(where, port); },
-                   DownloadDeadlineMs() + kDownloadGraceMs)) {
+    const auto ask = [answer, where, port] { *answer = AskForVersion(where, port); };
+    const Bounded run = RunWithin(ask, DownloadDeadlineMs() + kDownloadGraceMs);
+    if (run == Bounded::NotStarted) ask();  // no thread to spare: here, bounded by the deadline alone
+    if (run == Bounded::GivenUp) {
       DebugTrace(L"update check given up\n");
       return;
     }

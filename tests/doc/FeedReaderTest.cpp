@@ -18,7 +18,12 @@ std::wstring Read(const std::wstring& text) {
   }
   out += L"|" + (feed.hasTitle ? feed.channelTitle : L"-") + L"|";
   for (size_t i = 0; i < feed.items.size(); ++i)
-    out += (i ? L";" : L"") + feed.items[i].title + L">" + feed.items[i].link + L">" + feed.items[i].category;
+    out.append(i ? L";" : L"")
+        .append(feed.items[i].title)
+        .append(L">")
+        .append(feed.items[i].link)
+        .append(L">")
+        .append(feed.items[i].category);
   return out;
 }
 

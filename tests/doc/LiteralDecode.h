@@ -27,8 +27,15 @@ inline size_t LiteralFirstReference(const std::wstring& text, size_t& semi, bool
 }
 
 inline std::wstring LiteralDecodeEntities(std::wstring text) {
+  // Whether the row occurs: at one of the '&'s (a quicker search, the same answer).
+  auto occurs = [&text](std::wstring_view entity) {
+    for (size_t amp = text.find(L'&'); amp != std::wstring::npos; amp = text.find(L'&', amp + 1))
+      if (text.compare(amp, entity.size(), entity) == 0) return true;
+    return false;
+  };
   for (const NamedEntity& row : NamedEntities()) {
-    while (text.find(row.text) != std::wstring::npos) {
+    if (text.find(L'&') == std::wstring::npos) return text;  // nothing left for any step
+    while (occurs(row.text)) {
       std::wstring next;
       size_t from = 0, at;
       while ((at = text.find(row.text, from)) != std::wstring::npos) {

@@ -68,6 +68,17 @@ class UploadRequest : public HttpClient {
   std::wstring url_, file_;
 };
 
+struct UploadArgs {
+  std::wstring url, file;
+};
+
+// One upload on a thread of its own, whose rand() would start from the same seed.
+DWORD WINAPI UploadOnce(void* argument) {
+  auto* args = static_cast<UploadArgs*>(argument);
+  UploadRequest(args->url, args->file).Execute();
+  return 0;
+}
+
 void ThrowOnBoom(const std::wstring& url) {
   if (url.find(L"/boom") != std::wstring::npos) throw std::bad_alloc();
 }
@@ -121,7 +132,7 @@ TEST(NetHardening, UpdateCheckAndUploadHaveTheSameDeadline) {
   ASSERT_TRUE(StartUpdateCheck(frame.Hwnd()));
   // Cut short at the deadline (Windows), or given up a little later (Wine).
   ASSERT_TRUE(test::PumpUntil([&] { return trace.Contains(L"update check given up\n") || RunningNetWorkers() == 0; }, 10000));
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(8));  // the deadline, the grace, a busy machine
   EXPECT_TRUE(frame.answers.empty());  // half an answer is no answer
 
   test::TempDir dir;
@@ -131,7 +142,7 @@ TEST(NetHardening, UpdateCheckAndUploadHaveTheSameDeadline) {
   start = Clock::now();
   EXPECT_EQ(upload.Execute(), -1);
   EXPECT_TRUE(upload.TimedOut());
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(8));  // the deadline, the grace, a busy machine
 }
 
 // A failure thrown deep inside one channel's download (memory for a huge document) is
@@ -158,20 +169,6 @@ TEST(NetHardening, AFailureInsideADownloadIsThatChannelsFailedDownload) {
 
 // The boundary comes from the system's generator: two uploads on fresh threads (whose
 // rand() would start from the same seed) differ.
-namespace {
-struct UploadArgs {
-  std::wstring url, file;
-};
-
-// A thread procedure of its own: the x86 build needs its stdcall convention, which a
-// lambda does not convert to there.
-DWORD WINAPI UploadOnce(void* p) {
-  auto* a = static_cast<UploadArgs*>(p);
-  UploadRequest(a->url, a->file).Execute();
-  return 0;
-}
-}  // namespace
-
 TEST(NetHardening, EveryUploadGetsItsOwnBoundary) {
   TestHttpServer server([](const test::ReceivedRequest&) { return Reply(200, "ok"); });
   test::TempDir dir;
