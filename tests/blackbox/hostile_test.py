@@ -70,9 +70,10 @@ class HostileServers(unittest.TestCase):
         return f"http://127.0.0.1:{self.server.server_address[1]}/{path}"
 
     def count(self):
+        """The tree's entries; None while the window is busy (inserting the flood holds it
+        for seconds under Wine) and does not answer within pctl's 5 s."""
         rc, out = ctl("tree-count")
-        self.assertEqual(rc, 0, "the tree answers")
-        return int(out)
+        return int(out) if rc == 0 else None
 
     def memory_mb(self, field):
         """VmHWM (the peak) or VmRSS of the process, read from outside: Wine answers the
@@ -93,7 +94,7 @@ class HostileServers(unittest.TestCase):
         })
         self.app.start()
         # Four channels, the flood and the ordinary item.
-        wait_for(lambda: self.count() == 4 + FLOOD + 1, 150, 1.0, "the channels behind the trickle")
+        wait_for(lambda: self.count() == 4 + FLOOD + 1, 170, 1.0, "the channels behind the trickle")
         peak = self.memory_mb("VmHWM")  # the most the process ever held
         print(f"peak resident memory {peak:.0f} MB, now {self.memory_mb('VmRSS'):.0f} MB", file=sys.stderr)
         self.assertLess(peak, 120, "memory stays bounded (a square-law parse of that document alone takes about 250 MB)")
