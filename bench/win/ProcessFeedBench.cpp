@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/MainFrame.h"
+#include "channels/TreeItem.h"
 #include "config/ConfigStore.h"
 #include "doc/XmlDocument.h"
 #include "win/Dialog.h"
@@ -84,6 +85,10 @@ int wmain() {
   std::printf("ProcessFeed, same feed again    %8.2f ms\n", same);
   std::printf("ProcessFeed, half of it changed %8.2f ms\n", changed);
   std::printf("items in the tree: %zu\n", frame.FeedItems().size());
+  const double lookup = Time([&] {
+    for (int i = 0; i < 500; ++i) IsInUrlCache(L"http://bench.example/articles/" + std::to_wstring(i) + L"?from=rss&x=1");
+  });
+  std::printf("500 URL-cache look-ups          %8.2f ms\n", lookup);
 
   // A large channel whose items all go at once (the feed was replaced); PELLORA_BENCH_GONE
   // sets its size.

@@ -21,6 +21,7 @@ constexpr int kDefaultWidth = 200;
 constexpr int kMinWidth = 20;
 constexpr int kDefaultTop = 50;
 constexpr int kWheelStart = -5;  // the wheel and the right button show a title from here
+constexpr int kStripWidths = 3;  // the cached strip is this many windows wide
 
 Box ToBox(const RECT& r) { return Box{r.left, r.top, r.right, r.bottom}; }
 }  // namespace
@@ -54,6 +55,12 @@ bool TickerWnd::Create(HWND owner) {
   return true;
 }
 
+bool TickerWnd::HasEntries() const {
+  if (!entries_.empty()) return true;
+  std::lock_guard<std::mutex> guard(queueLock_);
+  return !queued_.empty();
+}
+
 std::wstring TickerWnd::CurrentTitle() const {
   if (current_ == entries_.end()) return {};
   return current_->request->title;
@@ -69,7 +76,7 @@ int TickerWnd::OnCreate() {
   clickPoint_ = POINT{-1, -1};
   ::SetWindowTextW(Hwnd(), L"Pellora Ticker");
   font_ = display::CreatePointFont(90, Config().GetString(section::kConfig, L"TICKER_FONT", L"Tahoma"), dpi_);
-  ::SetTimer(Hwnd(), kTimer, kPeriodMs, nullptr);
+  UpdateTimer();
   SetWindowAlpha(Hwnd(), 100);
   return 0;
 }
@@ -82,9 +89,24 @@ void TickerWnd::KeepOnScreen() {
   ::SetWindowPos(Hwnd(), nullptr, moved.left, moved.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void TickerWnd::UpdateTimer() {
+  const bool shown = Hwnd() && ::IsWindowVisible(Hwnd());
+  if (shown == timerRunning_) return;
+  if (shown) {
+    TakeQueued();  // what ticks of the hidden strip would have taken
+    timerRunning_ = ::SetTimer(Hwnd(), kTimer, kPeriodMs, nullptr) != 0;
+  } else {
+    ::KillTimer(Hwnd(), kTimer);
+    timerRunning_ = false;
+  }
+}
+
 void TickerWnd::OnTimer() {
   TakeQueued();
-  if (!::IsWindowVisible(Hwnd())) return;
+  if (!::IsWindowVisible(Hwnd())) {
+    UpdateTimer();
+    return;
+  }
   RECT client = win::ClientRect(Hwnd());
   POINT cursor{};
   ::GetCursorPos(&cursor);
@@ -94,7 +116,14 @@ void TickerWnd::OnTimer() {
     // An empty strip has nothing to move; its offset waits for the first title.
     if (!entries_.empty()) {
       ++offset_;
-      ::InvalidateRect(Hwnd(), nullptr, FALSE);
+      // Drawn at once instead of through an invalidated window: a tick is one copy from
+      // the strip, and a paint message per tick would cost more than the copy.
+      std::optional<ViewRequest> clicked;
+      {
+        win::WindowDC dc(Hwnd());
+        if (dc) clicked = PaintRow(dc.Get());
+      }
+      SendView(std::move(clicked));
     }
   } else if (::GetAsyncKeyState(VK_CONTROL) < 0) {
     // The ticker never has the keyboard, so the key is asked of the system, not the queue.
@@ -121,7 +150,10 @@ void TickerWnd::Advance() {
   offset_ = -Px(kGap);
   if (++current_ != entries_.end()) return;
   // The scroll passed the end of the list: drop the oldest beyond the capacity.
-  while (entries_.size() > capacity_) entries_.pop_front();
+  while (entries_.size() > capacity_) {
+    entries_.pop_front();
+    ListChanged();
+  }
   current_ = entries_.begin();
 }
 
@@ -136,6 +168,7 @@ bool TickerWnd::EnsureBackBuffer(HDC windowDc, int cx, int cy) {
   }
   if (!backBitmap_ || backSize_.cx != cx || backSize_.cy != cy) {
     bitmapSelection_.reset();
+    stripDrawn_ = false;
     backBitmap_.Reset(::CreateCompatibleBitmap(windowDc, cx, cy));
     backSize_ = SIZE{0, 0};
     if (!backBitmap_) return false;
@@ -151,6 +184,8 @@ void TickerWnd::ReleaseBackBuffer() {
   backDc_.Reset();
   backBitmap_.Reset();
   backSize_ = SIZE{0, 0};
+  stripDrawn_ = false;
+  slots_.clear();
 }
 
 std::optional<ViewRequest> TickerWnd::PaintRow(HDC windowDc) {
@@ -159,30 +194,73 @@ std::optional<ViewRequest> TickerWnd::PaintRow(HDC windowDc) {
     current_ = entries_.begin();
   }
   RECT client = win::ClientRect(Hwnd());
-  if (!EnsureBackBuffer(windowDc, client.right, client.bottom)) return std::nullopt;
-  HDC dc = backDc_.Get();
-  // The DC's own pen and brush: a white field in a one-pixel black frame.
-  ::Rectangle(dc, 0, 0, client.right, client.bottom);
+  const int cx = client.right, cy = client.bottom;
+  if (!EnsureBackBuffer(windowDc, kStripWidths * cx, cy)) return std::nullopt;
 
   SIZE first = Measure(*current_);
   if (offset_ >= first.cx) Advance();
+  if (-offset_ >= cx) {
+    // The current title starts beyond the right edge (clicks while paused): an empty field.
+    ::Rectangle(windowDc, 0, 0, cx, cy);
+    return std::nullopt;
+  }
 
+  const Slot* slot = SlotOfCurrent(cx);
+  const int source = slot->x + offset_;  // the strip's column shown at the window's left edge
   std::optional<ViewRequest> clicked;
-  const int y = (client.bottom - first.cy) / 2;
-  int x = -offset_;
-  for (auto it = current_; x < client.right;) {
+  if (!dragging_ && clickPoint_.x > 0) {
+    for (const Slot* s = slot; s != slots_.data() + slots_.size() && s->x - source < cx; ++s) {
+      const int x = s->x - source;
+      if (x < clickPoint_.x && clickPoint_.x < x + s->cx) {
+        clickPoint_ = POINT{-1, -1};
+        clicked.emplace(*s->entry->request);
+        break;
+      }
+    }
+  }
+  // The inside from the strip; the frame's left and right edges, which titles scroll
+  // under (black text on a black edge stays black), drawn here.
+  if (cx > 2) ::BitBlt(windowDc, 1, 0, cx - 2, cy, backDc_.Get(), source + 1, 0, SRCCOPY);
+  ::PatBlt(windowDc, 0, 0, 1, cy, BLACKNESS);
+  if (cx > 1) ::PatBlt(windowDc, cx - 1, 0, 1, cy, BLACKNESS);
+  return clicked;
+}
+
+const TickerWnd::Slot* TickerWnd::SlotOfCurrent(int clientWidth) {
+  if (stripDrawn_ && stripVersion_ == listVersion_) {
+    // A slot of the current title serves when the window, placed at the offset, lies in
+    // the strip and sees nothing of the title before (a blank gap, as on a fresh row).
+    int previousEnd = 0;
+    for (const Slot& slot : slots_) {
+      const int source = slot.x + offset_;
+      if (slot.entry == current_ && source >= previousEnd && source + clientWidth <= backSize_.cx) return &slot;
+      previousEnd = slot.x + slot.cx;
+    }
+  }
+  RenderStrip();
+  return &slots_.front();
+}
+
+void TickerWnd::RenderStrip() {
+  HDC dc = backDc_.Get();
+  const int width = backSize_.cx, height = backSize_.cy;
+  // The DC's own pen and brush: a white field in a one-pixel black frame.
+  ::Rectangle(dc, 0, 0, width, height);
+  slots_.clear();
+  const int y = (height - Measure(*current_).cy) / 2;
+  // Blank room on the left for a current title that has not reached the left edge yet
+  // (PaintRow sees to it that this is less than a window).
+  int x = std::max(-offset_, Px(kGap));
+  for (auto it = current_; x < width;) {
     const std::wstring& title = it->request->title;
     ::TextOutW(dc, x, y, title.c_str(), static_cast<int>(title.size()));
     const int cx = Measure(*it).cx;
-    if (!dragging_ && clickPoint_.x > 0 && x < clickPoint_.x && clickPoint_.x < x + cx) {
-      clickPoint_ = POINT{-1, -1};
-      clicked.emplace(*it->request);
-    }
+    slots_.push_back(Slot{it, x, cx});
     x += cx + Px(kGap);
     if (++it == entries_.end()) it = entries_.begin();
   }
-  ::BitBlt(windowDc, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-  return clicked;
+  stripVersion_ = listVersion_;
+  stripDrawn_ = true;
 }
 
 void TickerWnd::OnPaint() {
@@ -191,6 +269,10 @@ void TickerWnd::OnPaint() {
     win::PaintScope paint(Hwnd());
     clicked = PaintRow(paint.Get());
   }
+  SendView(std::move(clicked));
+}
+
+void TickerWnd::SendView(std::optional<ViewRequest> clicked) {
   // Sent once painting is over, with a copy: whatever the frame does meanwhile (even
   // pumping messages that repaint and trim the list) cannot pull the entry from under it.
   if (clicked) ::SendMessageW(::GetParent(Hwnd()), WM_USER, frame_code::kView, reinterpret_cast<LPARAM>(&*clicked));
@@ -201,6 +283,7 @@ void TickerWnd::OnFrameMessage(WPARAM code, LPARAM arg) {
     case frame_code::kAdd:
       if (arg) {
         entries_.push_back(Entry{std::unique_ptr<ViewRequest>(reinterpret_cast<ViewRequest*>(arg))});
+        ListChanged();
         TrimToCeiling();
       } else {
         TakeQueued();
@@ -241,6 +324,7 @@ void TickerWnd::TakeQueued() {
   for (auto& request : taken) {
     if (!request) continue;
     entries_.push_back(Entry{std::move(request)});
+    ListChanged();
     TrimToCeiling();
   }
 }
@@ -260,6 +344,7 @@ void TickerWnd::TrimToCeiling() {
       offset_ = -Px(kGap);
     }
     entries_.pop_front();
+    ListChanged();
   }
 }
 
@@ -327,7 +412,9 @@ LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       Window::OnMessage(msg, wParam, lParam);
       ::KillTimer(Hwnd(), kTimer);
+      timerRunning_ = false;
       entries_.clear();
+      ListChanged();
       current_ = entries_.end();
       {
         std::lock_guard<std::mutex> guard(queueLock_);
@@ -370,6 +457,13 @@ LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       Window::OnMessage(msg, wParam, lParam);
       OnMove();
       return 0;
+    case WM_WINDOWPOSCHANGED: {
+      // Shown or hidden by ShowWindow or SetWindowPos alike; the default handling sends
+      // WM_MOVE and WM_SIZE.
+      const LRESULT result = Window::OnMessage(msg, wParam, lParam);
+      UpdateTimer();
+      return result;
+    }
   }
   return Window::OnMessage(msg, wParam, lParam);
 }
@@ -389,6 +483,7 @@ void TickerWnd::OnDpiChanged(int dpi, LPARAM suggested) {
   ReleaseBackBuffer();  // it holds the old font selected
   font_ = display::CreatePointFont(90, Config().GetString(section::kConfig, L"TICKER_FONT", L"Tahoma"), dpi_);
   for (Entry& entry : entries_) entry.extent = SIZE{-1, -1};
+  ListChanged();
   offset_ = ::MulDiv(offset_, dpi_, oldDpi > 0 ? oldDpi : 96);
   ::InvalidateRect(Hwnd(), nullptr, FALSE);
 }

@@ -45,7 +45,8 @@ class TickerWnd : public win::Window {
   // Should that one post fail, the next Enqueue or the next tick takes the entries.
   void Enqueue(std::vector<std::unique_ptr<ViewRequest>> entries);
 
-  bool HasEntries() const { return !entries_.empty(); }
+  // Entries already taken, or handed over and not taken yet.
+  bool HasEntries() const;
   size_t EntryCount() const { return entries_.size(); }
   // Title of the entry drawn first (leftmost); empty before scrolling has started.
   std::wstring CurrentTitle() const;
@@ -61,16 +62,34 @@ class TickerWnd : public win::Window {
     SIZE extent{-1, -1};  // measured once with the ticker's font, when first drawn
   };
   using EntryList = std::list<Entry>;
+  // The row is drawn once into a strip a few times wider than the window, and each tick
+  // copies the visible part of it: text is drawn again only when the scroll nears the
+  // strip's end or the list changes. A slot is one title drawn in the strip.
+  struct Slot {
+    EntryList::iterator entry;
+    int x;   // left edge in the strip
+    int cx;  // measured width
+  };
 
   int OnCreate();
   void KeepOnScreen();
   void OnTimer();
+  // The timer runs only while the strip is on screen: hidden, it has nothing to do.
+  void UpdateTimer();
   void OnPaint();
+  // Draws the row as it stands into windowDc and returns the entry a pending click
+  // falls on, if any.
   std::optional<ViewRequest> PaintRow(HDC windowDc);
+  void SendView(std::optional<ViewRequest> clicked);
   bool EnsureBackBuffer(HDC windowDc, int cx, int cy);
   void ReleaseBackBuffer();
+  // Where the row's current title starts in the strip, drawing the strip again from the
+  // current title when it does not hold the whole visible row as it stands.
+  const Slot* SlotOfCurrent(int clientWidth);
+  void RenderStrip();
   SIZE Measure(Entry& entry);
   void Advance();
+  void ListChanged() { ++listVersion_; }
   void OnFrameMessage(WPARAM code, LPARAM arg);
   void OnWheel(int delta);
   void RestartCurrent();
@@ -85,7 +104,7 @@ class TickerWnd : public win::Window {
   // The strip moved to a monitor of another DPI: new size, font and measurements.
   void OnDpiChanged(int dpi, LPARAM suggested);
 
-  std::mutex queueLock_;
+  mutable std::mutex queueLock_;
   std::vector<std::unique_ptr<ViewRequest>> queued_;  // under queueLock_
   bool wakePosted_ = false;                           // under queueLock_
 
@@ -98,6 +117,13 @@ class TickerWnd : public win::Window {
   POINT clickPoint_{-1, -1};
   HWND owner_ = nullptr;
   int dpi_ = 96;
+
+  bool timerRunning_ = false;
+
+  std::vector<Slot> slots_;
+  unsigned listVersion_ = 0;   // bumped by every change of the list or of the measurements
+  unsigned stripVersion_ = 0;  // listVersion_ when the strip was drawn
+  bool stripDrawn_ = false;
 
   // Kept between paints; the bitmap is made again only when the client size changes.
   // Declared so that the selections are undone before the DC, bitmap and font go.
