@@ -47,6 +47,10 @@ LRESULT CMainFrame::OnFrameMessage(FrameCode code, LPARAM arg) {
     case frame_code::kXml:
       if (arg) ProcessFeed(*reinterpret_cast<const FeedResult*>(arg));
       break;
+    case frame_code::kNew:
+      if (!arg) break;
+      MarkUnknownLinks(*reinterpret_cast<LinkQuery*>(arg));
+      return 1;
     case frame_code::kNoti:
       OnPopupNews(arg);
       break;

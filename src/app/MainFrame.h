@@ -21,6 +21,7 @@
 class CFeedItem;
 class CChannel;
 class CTrayWndItem;
+struct LinkQuery;
 
 class CMainFrame : public win::FrameWindow {
  public:
@@ -38,6 +39,8 @@ class CMainFrame : public win::FrameWindow {
 
   // Interprets one channel's download result into the tree, the ticker and popups.
   void ProcessFeed(const FeedResult& result);
+  // 'NEW' from the fetch thread: marks the links the tree does not hold.
+  void MarkUnknownLinks(LinkQuery& query) const;
 
   // State, for the windows and tests that need to look.
   MainTrayIcon* Tray() const { return trayIcon_.get(); }

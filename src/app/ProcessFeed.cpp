@@ -11,6 +11,7 @@
 #include "display/NotifyWnd.h"
 #include "doc/FeedReader.h"
 #include "doc/TextDecode.h"
+#include "net/PreparedFeed.h"
 
 namespace {
 
@@ -37,14 +38,21 @@ bool KeywordMatches(const std::wstring& keywords, const std::wstring& title, con
 
 }  // namespace
 
+void CMainFrame::MarkUnknownLinks(LinkQuery& query) const {
+  for (size_t i = 0; i < query.links.size() && i < query.unknown.size(); ++i)
+    query.unknown[i] = tree_.FindItem(query.links[i]) == nullptr;
+}
+
 void CMainFrame::ProcessFeed(const FeedResult& result) {
   const std::wstring section = section::Channel(result.id);
 
   // Read first: a channel seen for the first time goes into the tree under its own
   // title at once, instead of under its address and then moved (which sorts every
-  // channel again, once per new channel).
-  FeedDocument feed;
-  if (!result.text.empty()) feed = ReadFeed(result.text.c_str());
+  // channel again, once per new channel). The fetch thread has usually read it already.
+  const PreparedFeed* prepared = result.text.empty() ? nullptr : result.prepared.get();
+  FeedDocument readHere;
+  if (!prepared && !result.text.empty()) readHere = ReadFeed(result.text.c_str());
+  const FeedDocument& feed = prepared ? prepared->feed : readHere;
 
   // Channels are keyed by their address; the first result of a channel creates it.
   CChannel* channel = nullptr;
@@ -90,7 +98,8 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     // ticker in one hand-over.
     ChannelTree::UpdateBatch batch(tree_);
     std::vector<std::unique_ptr<ViewRequest>> tickerEntries;
-    for (const FeedEntry& entry : feed.items) {
+    for (size_t index = 0; index < feed.items.size(); ++index) {
+      const FeedEntry& entry = feed.items[index];
       const std::wstring title(entry.title);
       const std::wstring link(entry.link);
       const std::wstring category(entry.category);
@@ -108,6 +117,8 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
 
       std::wstring tip = category.empty() ? title : L"[" + category + L"]" + title;
       auto* item = new CFeedItem(channel, Hwnd(), link, title, tip, lastFetchEnd_, arrivalCounter_++);
+      if (prepared && index < prepared->cache.size() && prepared->cache[index] != PreparedFeed::Cache::NotAsked)
+        item->TakeUrlCacheAnswer(prepared->cache[index] == PreparedFeed::Cache::Present);
       feedItems_.push_back(item);
       if (::SendMessageW(Hwnd(), WM_USER, frame_code::kAdd, reinterpret_cast<LPARAM>(item)) == 0) {
         feedItems_.pop_back();  // the tree refused it: it stays ours to free

@@ -1,7 +1,5 @@
 #include "channels/TreeItem.h"
 
-#include <wininet.h>
-
 #include <utility>
 
 #include "channels/SortKey.h"
@@ -115,8 +113,13 @@ std::wstring CFeedItem::DisplayText(int maxChars) const { return Shortened(title
 int CFeedItem::ImageIndex(bool, bool) const { return 3; }
 
 bool CFeedItem::IsBold() {
-  if (unread && IsInUrlCache(key)) unread = false;
+  if (unread && !std::exchange(cacheAnswered_, false) && IsInUrlCache(key)) unread = false;
   return unread;
+}
+
+void CFeedItem::TakeUrlCacheAnswer(bool inUrlCache) {
+  if (inUrlCache) unread = false;
+  cacheAnswered_ = true;
 }
 
 std::wstring CFeedItem::TipText() const { return tipText; }
@@ -126,14 +129,4 @@ void CFeedItem::OnKey(UINT virtualKey) {
   // Sent, not posted: the request lives on this stack for the duration of the call.
   ViewRequest request(title, key, std::wstring());
   ::SendMessageW(frame, WM_USER, frame_code::kView, reinterpret_cast<LPARAM>(&request));
-}
-
-bool IsInUrlCache(const std::wstring& url) {
-  if (url.empty()) return false;
-  // The entry's size is of no interest: a buffer too small for it still proves it exists.
-  alignas(INTERNET_CACHE_ENTRY_INFOW) BYTE buffer[4096];
-  DWORD size = sizeof(buffer);
-  if (::GetUrlCacheEntryInfoW(url.c_str(), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer), &size))
-    return true;
-  return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
 }

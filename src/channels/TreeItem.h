@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "common/UrlCache.h"
+
 class ChannelTree;
 
 class CTreeItem {
@@ -78,6 +80,9 @@ class CFeedItem : public CTreeItem {
   // Bold while unread: the first time the link turns up in the URL cache the mark is
   // cleared for good.
   bool IsBold() override;
+  // The URL cache was just asked about the link (off the window's thread): the next
+  // IsBold takes this answer instead of asking again.
+  void TakeUrlCacheAnswer(bool inUrlCache);
   std::wstring TipText() const override;
   // Enter (and a double click): asks the frame to open the link ('VIEW').
   void OnKey(UINT virtualKey) override;
@@ -89,7 +94,7 @@ class CFeedItem : public CTreeItem {
   int arrivalNo;        // position among its channel's new items of that pass, from 0
   bool seen = false;
   bool unread = true;
-};
 
-// Whether the system's URL cache holds an entry for the address.
-bool IsInUrlCache(const std::wstring& url);
+ private:
+  bool cacheAnswered_ = false;
+};

@@ -25,6 +25,7 @@ inline constexpr FrameCode kAdd = MakeFrameCode("ADD");
 inline constexpr FrameCode kDel = MakeFrameCode("DEL");
 inline constexpr FrameCode kRun = MakeFrameCode("RUN");
 inline constexpr FrameCode kMain = MakeFrameCode("MAIN");  // to the ticker
+inline constexpr FrameCode kNew = MakeFrameCode("NEW");    // which links are new (fetch thread)
 
 static_assert(kTray == 0x54524159 && kXml == 0x00584D4C && kNoti == 0x4E4F5449 &&
               kView == 0x56494557 && kVer == 0x00564552 && kEnd == 0x00454E44 &&

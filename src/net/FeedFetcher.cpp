@@ -17,6 +17,7 @@
 #include "net/FeedEncoding.h"
 #include "net/FeedRequest.h"
 #include "net/NetSession.h"
+#include "net/PreparedFeed.h"
 #include "win/Handles.h"
 
 namespace {
@@ -130,6 +131,7 @@ void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url) {
     text = std::wstring();
   }
   FeedResult result{id, url, std::move(text)};
+  result.prepared = PrepareFeed(frame, result.text);
   SendResult(frame, result);
 }  // the request deletes its file here, unless its thread still holds it
 

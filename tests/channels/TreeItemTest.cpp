@@ -104,6 +104,25 @@ TEST(TreeItem, UnreadEndsForGoodWhenTheLinkIsInTheUrlCache) {
   EXPECT_FALSE(a.IsBold());  // the mark does not come back
 }
 
+// The fetch thread asks the cache about new links and hands the answer over: the first
+// IsBold takes it instead of asking again, every later one asks the cache as before.
+TEST(TreeItem, AnAnswerFromTheFetchThreadStandsForOneLookUp) {
+  const std::wstring visited = test::UniqueUrl(L"visited");
+  const std::wstring fresh = test::UniqueUrl(L"fresh");
+  CChannel channel(L"http://example.com/rss", L"1");
+  CFeedItem read(&channel, nullptr, fresh, L"a", L"a", 0, 0);
+  CFeedItem unread(&channel, nullptr, visited, L"b", L"b", 0, 1);
+  ASSERT_TRUE(test::AddToUrlCache(visited));
+
+  read.TakeUrlCacheAnswer(true);
+  EXPECT_FALSE(read.IsBold());
+  EXPECT_FALSE(read.IsBold());  // read for good
+  unread.TakeUrlCacheAnswer(false);
+  EXPECT_TRUE(unread.IsBold());   // the answer, not the cache
+  EXPECT_FALSE(unread.IsBold());  // the cache again, which holds it now
+  test::RemoveFromUrlCache(visited);
+}
+
 TEST(TreeItem, OnlyEnterOpensAFeedItem) {
   test::TreeFrame frame;
   ASSERT_TRUE(frame.Create(50, 50, 200, 100));
