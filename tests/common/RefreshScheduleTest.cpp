@@ -28,3 +28,21 @@ TEST(RefreshSchedule, DueCountsFromTheEndOfTheLastFetchAcrossTheTickWrap) {
   EXPECT_TRUE(RefreshDue(0x00007600u, 0xFFFFF000u, 30));
   EXPECT_FALSE(RefreshDue(0xFFFFF100u, 0xFFFFF000u, 30));
 }
+
+TEST(ReconnectWatch, PollsAtOnceThenEveryTenSecondsForFiveMinutesAcrossTheWrap) {
+  for (uint32_t start : {1000u, 0xFFFFF000u}) {
+    ReconnectWatch watch;
+    EXPECT_FALSE(watch.PollDue(start));  // not started
+    watch.Start(start);
+    EXPECT_TRUE(watch.PollDue(start));
+    EXPECT_FALSE(watch.PollDue(start + 9999));
+    EXPECT_TRUE(watch.PollDue(start + 10000));
+    EXPECT_FALSE(watch.PollDue(start + 15000));
+    EXPECT_TRUE(watch.PollDue(start + 300000));
+    EXPECT_FALSE(watch.PollDue(start + 310001));  // five minutes are over: the watch ends
+    EXPECT_FALSE(watch.Active());
+    watch.Start(start);
+    watch.Stop();
+    EXPECT_FALSE(watch.PollDue(start + 20000));
+  }
+}

@@ -1,18 +1,20 @@
 #!/usr/bin/env python3
 """A test server for the network tests, started by the test process itself.
 
-usage: test_server.py --control-port N [--tls]
+usage: test_server.py --control-port N [--tls [--test-ca]]
 
 Listens on 127.0.0.1 (a free port), plain HTTP or HTTPS with a self-signed certificate
-made at start with openssl, then connects to the test's control port on 127.0.0.1 and
-writes "PORT <n>". Every event is reported on that connection as one line of a flat JSON
+made at start with openssl (with --test-ca: a certificate for the name "localhost" only,
+issued by a test CA made at start, whose certificate is reported first as event=ca, pem),
+then connects to the test's control port on 127.0.0.1 and writes "PORT <n>". Every event is reported on that connection as one line of a flat JSON
 object whose values are all hexadecimal UTF-8 (so the test needs no JSON parser):
   event=request: method, target, content_type, body_length, and for multipart bodies
     boundary, defects (comma separated), parts (count), and per part i: part<i>_content_type,
     part<i>_disposition, part<i>_name, part<i>_filename, part<i>_payload (the bytes)
   event=tls_error: reason (the TLS library's, or the exception's type name)
   event=no_request: stage (handshake or request), when a connection stayed silent
-Every request is answered with 200 and "ok". The server exits when the control
+Every request is answered with 200 and "ok", except that a target starting with "/feed"
+gets a small RSS document. The server exits when the control
 connection closes (the test ended, however it ended) or after a safety time limit.
 """
 import argparse
@@ -28,6 +30,8 @@ import sys
 import tempfile
 import threading
 
+FEED = (b'<?xml version="1.0" encoding="utf-8"?><rss version="2.0"><channel><title>tls</title>'
+        b'<item><title>over TLS</title><link>https://localhost/1</link></item></channel></rss>')
 LIFETIME_LIMIT = 300.0
 SILENCE_TIMEOUT = 2.0
 
@@ -41,6 +45,30 @@ def make_certificate(folder):
          "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1"],
         check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return cert, key
+
+
+def make_ca_certificate(folder):
+    """A test CA and a certificate it issued for "localhost" alone; returns the server's
+    certificate and key files and the CA certificate's PEM text."""
+    def path(name):
+        return os.path.join(folder, name)
+
+    def run(*arguments):
+        subprocess.run(["openssl", *arguments], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    run("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-keyout", path("ca.key"),
+        "-out", path("ca.pem"), "-subj", "/CN=pellora test CA",
+        "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    run("req", "-newkey", "rsa:2048", "-nodes", "-keyout", path("key.pem"), "-out", path("leaf.csr"),
+        "-subj", "/CN=localhost")
+    with open(path("leaf.ext"), "w") as ext:
+        ext.write("subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\n"
+                  "extendedKeyUsage=serverAuth\nkeyUsage=digitalSignature,keyEncipherment\n")
+    run("x509", "-req", "-in", path("leaf.csr"), "-CA", path("ca.pem"), "-CAkey", path("ca.key"),
+        "-CAcreateserial", "-days", "2", "-out", path("cert.pem"), "-extfile", path("leaf.ext"))
+    with open(path("ca.pem")) as ca:
+        return path("cert.pem"), path("key.pem"), ca.read()
 
 
 def parse_multipart(content_type, body):
@@ -157,8 +185,11 @@ class Server:
                 boundary, parts, defects = parse_multipart(event["content_type"], body)
                 event.update(boundary=boundary, parts=parts, defects=defects)
             self.report(event)
-            conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
-                         b"Content-Length: 2\r\nConnection: close\r\n\r\nok")
+            body, kind = b"ok", b"text/plain"
+            if event["target"].startswith("/feed"):
+                body, kind = FEED, b"text/xml"
+            conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: " + kind + b"\r\nContent-Length: " +
+                         str(len(body)).encode() + b"\r\nConnection: close\r\n\r\n" + body)
         except OSError:
             pass
         finally:
@@ -169,13 +200,18 @@ def main():
     arguments = argparse.ArgumentParser()
     arguments.add_argument("--control-port", type=int, required=True)
     arguments.add_argument("--tls", action="store_true")
+    arguments.add_argument("--test-ca", action="store_true")
     options = arguments.parse_args()
 
     folder = tempfile.mkdtemp(prefix="pellora-test-server-")
     try:
         tls_context = None
+        ca_pem = None
         if options.tls:
-            cert, key = make_certificate(folder)
+            if options.test_ca:
+                cert, key, ca_pem = make_ca_certificate(folder)
+            else:
+                cert, key = make_certificate(folder)
             tls_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             tls_context.load_cert_chain(cert, key)
     finally:
@@ -185,6 +221,8 @@ def main():
     control.settimeout(None)
     server = Server(control, tls_context)
     control.sendall(b"PORT %d\n" % server.listener.getsockname()[1])
+    if ca_pem is not None:
+        server.report({"event": "ca", "pem": ca_pem})
 
     # From here on nothing may hold the test's output open once the test has ended.
     null = os.open(os.devnull, os.O_RDWR)
