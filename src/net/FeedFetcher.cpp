@@ -125,13 +125,18 @@ void RunDownload(Download& job) {
     if (request.TimedOut()) {
       // nothing arrived that can be trusted
     } else if (status == 304) {
-      if (job.known.Empty())
+      if (job.known.Empty()) {
         DebugTrace(L"304 to an unconditional request : [%ls]\n", job.url.c_str());
-      else
+      } else {
+        DebugTrace(L"Not modified : [%ls]\n", job.url.c_str());
         job.notModified = true;
+      }
     } else if (status == 429 || status == 503) {
       RememberRetryAfter(job.url, request.ResponseHeader(L"Retry-After", kMaxHeaderValueChars));
     } else {
+      // A body that could not be read to its end (a compressed answer that does not
+      // decode, a dropped connection) hands on what was written, as before.
+      if (status == -1) DebugTrace(L"Download incomplete : [%ls]\n", job.url.c_str());
       const std::string charset =
           ContentTypeCharset(ToMultiByte(request.ResponseHeader(L"Content-Type", kMaxHeaderValueChars), CP_ACP));
       job.text = ReadFeedFile(request.OutputPath(), job.url, charset);
