@@ -43,7 +43,6 @@ class CMainFrame : public win::FrameWindow {
   // State, for the windows and tests that need to look.
   MainTrayIcon* Tray() const { return trayIcon_.get(); }
   bool Fetching() const { return fetching_; }
-  bool WatchingForConnection() const { return reconnect_.Active(); }
   int Opacity() const { return opacity_; }
   unsigned LastFetchEnd() const { return lastFetchEnd_; }
   const std::wstring& LastVersion() const { return lastVersion_; }

@@ -4,17 +4,17 @@
 usage: test_server.py --control-port N [--tls [--test-ca]]
 
 Listens on 127.0.0.1 (a free port), plain HTTP or HTTPS with a self-signed certificate
-made at start with openssl (with --test-ca: a certificate for the name "localhost" only,
-issued by a test CA made at start, whose certificate is reported first as event=ca, pem),
-then connects to the test's control port on 127.0.0.1 and writes "PORT <n>". Every event is reported on that connection as one line of a flat JSON
+made at start with openssl (--test-ca: one for "localhost" only, issued by a test CA whose
+certificate is the first event, ca: pem), then connects to the test's control port on
+127.0.0.1 and writes "PORT <n>". Every event is reported on that connection as one line of a flat JSON
 object whose values are all hexadecimal UTF-8 (so the test needs no JSON parser):
   event=request: method, target, content_type, body_length, and for multipart bodies
     boundary, defects (comma separated), parts (count), and per part i: part<i>_content_type,
     part<i>_disposition, part<i>_name, part<i>_filename, part<i>_payload (the bytes)
   event=tls_error: reason (the TLS library's, or the exception's type name)
   event=no_request: stage (handshake or request), when a connection stayed silent
-Every request is answered with 200 and "ok", except that a target starting with "/feed"
-gets a small RSS document. The server exits when the control
+Every request is answered with 200 and "ok" (a target starting with "/feed": a small RSS
+document). The server exits when the control
 connection closes (the test ended, however it ended) or after a safety time limit.
 """
 import argparse
@@ -30,8 +30,7 @@ import sys
 import tempfile
 import threading
 
-FEED = (b'<?xml version="1.0" encoding="utf-8"?><rss version="2.0"><channel><title>tls</title>'
-        b'<item><title>over TLS</title><link>https://localhost/1</link></item></channel></rss>')
+FEED = b'<rss><channel><title>over TLS</title></channel></rss>'
 LIFETIME_LIMIT = 300.0
 SILENCE_TIMEOUT = 2.0
 
@@ -48,27 +47,19 @@ def make_certificate(folder):
 
 
 def make_ca_certificate(folder):
-    """A test CA and a certificate it issued for "localhost" alone; returns the server's
-    certificate and key files and the CA certificate's PEM text."""
-    def path(name):
-        return os.path.join(folder, name)
-
+    """A test CA, and a certificate it issued for "localhost" alone: (cert, key, CA PEM)."""
     def run(*arguments):
-        subprocess.run(["openssl", *arguments], check=True,
+        subprocess.run(["openssl", *arguments], check=True, cwd=folder,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    run("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-keyout", path("ca.key"),
-        "-out", path("ca.pem"), "-subj", "/CN=pellora test CA",
-        "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-    run("req", "-newkey", "rsa:2048", "-nodes", "-keyout", path("key.pem"), "-out", path("leaf.csr"),
-        "-subj", "/CN=localhost")
-    with open(path("leaf.ext"), "w") as ext:
-        ext.write("subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\n"
-                  "extendedKeyUsage=serverAuth\nkeyUsage=digitalSignature,keyEncipherment\n")
-    run("x509", "-req", "-in", path("leaf.csr"), "-CA", path("ca.pem"), "-CAkey", path("ca.key"),
-        "-CAcreateserial", "-days", "2", "-out", path("cert.pem"), "-extfile", path("leaf.ext"))
-    with open(path("ca.pem")) as ca:
-        return path("cert.pem"), path("key.pem"), ca.read()
+    run("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-keyout", "ca.key", "-out", "ca.pem",
+        "-subj", "/CN=pellora test CA", "-addext", "basicConstraints=critical,CA:TRUE")
+    run("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "key.pem", "-out", "leaf.csr", "-subj", "/CN=localhost")
+    with open(os.path.join(folder, "leaf.ext"), "w") as ext:
+        ext.write("subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth\n")
+    run("x509", "-req", "-in", "leaf.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-days", "2",
+        "-out", "cert.pem", "-extfile", "leaf.ext")
+    with open(os.path.join(folder, "ca.pem")) as ca:
+        return os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem"), ca.read()
 
 
 def parse_multipart(content_type, body):
@@ -185,11 +176,9 @@ class Server:
                 boundary, parts, defects = parse_multipart(event["content_type"], body)
                 event.update(boundary=boundary, parts=parts, defects=defects)
             self.report(event)
-            body, kind = b"ok", b"text/plain"
-            if event["target"].startswith("/feed"):
-                body, kind = FEED, b"text/xml"
-            conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: " + kind + b"\r\nContent-Length: " +
-                         str(len(body)).encode() + b"\r\nConnection: close\r\n\r\n" + body)
+            body = FEED if event["target"].startswith("/feed") else b"ok"
+            conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: %d\r\n"
+                         b"Connection: close\r\n\r\n%s" % (len(body), body))
         except OSError:
             pass
         finally:
