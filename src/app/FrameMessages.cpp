@@ -67,7 +67,7 @@ LRESULT CMainFrame::OnFrameMessage(FrameCode code, LPARAM arg) {
       OnRun();
       break;
     case frame_code::kEnd:
-      OnEnd();
+      OnEnd(arg);
       break;
     case frame_code::kAdd:
       // The answer tells the sender whether the tree took the item (and owns it now).
@@ -165,11 +165,21 @@ void CMainFrame::OnVersionReply(const wchar_t* reply) {
   lastVersion_ = version;
 }
 
+KnownFeeds CMainFrame::ShownFeeds() const {
+  KnownFeeds known;
+  for (CTreeItem* record : tree_.Children(nullptr)) {
+    const auto* channel = dynamic_cast<const CChannel*>(record);
+    // A channel that is not loaded shows no complete feed: it is asked for in full.
+    if (channel && !channel->notYetLoaded && !channel->validators.Empty()) known.emplace(channel->key, channel->validators);
+  }
+  return known;
+}
+
 void CMainFrame::OnRun() {
   if (fetching_) return;
   fetching_ = true;
   trayIcon_->Animate(IDI_TRAY, IDI_TRAY_ANIM, 600);
-  if (!StartFeedFetcher(Hwnd())) {
+  if (!StartFeedFetcher(Hwnd(), ShownFeeds())) {
     // No thread, no 'END': do not stay "fetching" for ever.
     DebugTrace(L"fetch thread could not start\n");
     trayIcon_->SetIcon(IDI_TRAY);
@@ -177,10 +187,14 @@ void CMainFrame::OnRun() {
   }
 }
 
-void CMainFrame::OnEnd() {
+void CMainFrame::OnEnd(LPARAM offline) {
   trayIcon_->SetIcon(IDI_TRAY);
   lastFetchEnd_ = ::GetTickCount();
   fetching_ = false;
+  if (offline == kEndOffline)
+    reconnect_.Start(lastFetchEnd_);
+  else
+    reconnect_.Stop();
   if (!feedItems_.empty() && popupsShown_ == 0) ShowTickerIfItHasEntries();
 }
 
@@ -240,10 +254,22 @@ void CMainFrame::OnTimer(UINT_PTR id) {
     }
   }
 
+  const unsigned now = ::GetTickCount();
   const int seconds = Config().GetInt(section::kConfig, L"RSS_TIMER", 30);
-  if (!RefreshDue(::GetTickCount(), lastFetchEnd_, seconds)) return;
+  // Back from sleep or offline: refresh as soon as the connection is there again.
+  const bool due = RefreshDue(now, lastFetchEnd_, seconds) ||
+                   (!fetching_ && reconnect_.PollDue(now) && IsInternetConnected());
+  if (!due) return;
   BOOL saver = FALSE;
   ::SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &saver, 0);
   HWND focus = ::GetFocus();
-  if (focus != Hwnd() && focus != tree_.Hwnd() && !saver) PostUser(frame_code::kRun, 0);
+  if (focus != Hwnd() && focus != tree_.Hwnd() && !saver) {
+    reconnect_.Stop();
+    PostUser(frame_code::kRun, 0);
+  }
+}
+
+void CMainFrame::OnResume() {
+  DebugTrace(L"resumed\n");
+  reconnect_.Start(::GetTickCount());
 }

@@ -210,6 +210,9 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;  // every timer message also goes to the default procedure
     case WM_USER:
       return OnFrameMessage(static_cast<FrameCode>(wParam), lParam);
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_APMRESUMEAUTOMATIC) OnResume();
+      return TRUE;
   }
   return FrameWindow::OnMessage(msg, wParam, lParam);
 }

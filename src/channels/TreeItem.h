@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "common/Records.h"
 #include "common/UrlCache.h"
 
 class ChannelTree;
@@ -66,6 +67,7 @@ class CChannel : public CTreeItem {
   std::wstring id;     // the name of the channel's settings section below "CONFIG"
   std::wstring title;  // shown as the label; never stored
   bool notYetLoaded = true;
+  FeedValidators validators;  // of the download the channel shows; in memory only
 };
 
 // One article of a feed, keyed by its link.
