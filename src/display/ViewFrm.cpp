@@ -64,8 +64,20 @@ int CViewFrm::OnCreate() {
                                                     ::GetSystemMetrics(SM_CXSMICON),
                                                     ::GetSystemMetrics(SM_CYSMICON), 0)));
   if (smallIcon_) ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
-  browser_.Create(Hwnd(), win::ClientRect(Hwnd()), WS_VISIBLE, static_cast<UINT>(-1));
   return 0;
+}
+
+CWebBrowser2& CViewFrm::Browser() {
+  // The control loads a good part of the system's browser libraries: a run that never
+  // opens a link inside the program does not pay for them in memory and start-up time.
+  if (!browser_.IsAlive() && Hwnd()) browser_.Create(Hwnd(), BrowserArea(), WS_VISIBLE, static_cast<UINT>(-1));
+  return browser_;
+}
+
+RECT CViewFrm::BrowserArea() const {
+  RECT area = win::ClientRect(Hwnd());
+  ::InflateRect(&area, kBrowserOverlap, kBrowserOverlap);
+  return area;
 }
 
 void CViewFrm::OnSize(UINT type) {
@@ -77,8 +89,7 @@ void CViewFrm::OnSize(UINT type) {
     Config().SetInt(section::kWindow, L"VIEW_CY", r.bottom - r.top);
   }
   if (browser_.IsAlive()) {
-    RECT area = win::ClientRect(Hwnd());
-    ::InflateRect(&area, kBrowserOverlap, kBrowserOverlap);
+    const RECT area = BrowserArea();
     ::MoveWindow(browser_.Hwnd(), area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
   }
 }
@@ -98,6 +109,7 @@ void CViewFrm::OnClose() {
   // Hidden, never destroyed by the user; the control is parked on a blank page.
   ::ShowWindow(Hwnd(), SW_MINIMIZE);
   ::ShowWindow(Hwnd(), SW_HIDE);
+  if (!browser_.IsAlive()) return;
   browser_.Stop();
   browser_.Navigate(L"about:blank");
 }
@@ -134,13 +146,13 @@ LRESULT CViewFrm::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETFOCUS:
       FrameWindow::OnMessage(msg, wParam, lParam);
-      browser_.Focus();
+      if (browser_.IsAlive()) browser_.Focus();
       // Wine keeps the focus on the frame when it moves during WM_SETFOCUS: try again
       // once this message is over.
       if (::GetFocus() == Hwnd()) ::PostMessageW(Hwnd(), kFocusBrowser, 0, 0);
       return 0;
     case kFocusBrowser:
-      if (::GetFocus() == Hwnd()) browser_.Focus();
+      if (::GetFocus() == Hwnd() && browser_.IsAlive()) browser_.Focus();
       return 0;
   }
   return FrameWindow::OnMessage(msg, wParam, lParam);

@@ -1,9 +1,9 @@
 #pragma once
 // The program's own browser frame: a top-level window whose client area is the hosted
-// web-browser control. Created once and hidden; shown by the frame for every link opened
-// while the embedded browser is on. Closing (close box, Escape, Ctrl+W) only hides it and
-// parks the control on a blank page. It keeps its placement in the settings and snaps to
-// the primary work area's edges.
+// web-browser control. Created once and hidden, the control on first use; shown by the
+// frame for every link opened while the embedded browser is on. Closing (close box,
+// Escape, Ctrl+W) only hides it and parks the control on a blank page. It keeps its
+// placement in the settings and snaps to the primary work area's edges.
 #include "win/FrameWindow.h"
 #include "win/Handles.h"
 
@@ -16,7 +16,8 @@ class CViewFrm : public win::FrameWindow {
 
   // Creates the frame from resource 131 with no parent, hidden and without its menu.
   bool Create();
-  CWebBrowser2& Browser() { return browser_; }
+  // Creates the control on first use.
+  CWebBrowser2& Browser();
 
   bool PreTranslateMessage(MSG& msg) override;
 
@@ -27,6 +28,8 @@ class CViewFrm : public win::FrameWindow {
  private:
   int OnCreate();
   void OnSize(UINT type);
+  // The control's place: the client area with its border hidden beyond the edges.
+  RECT BrowserArea() const;
   void OnMove();
   void OnClose();
 
