@@ -3,7 +3,7 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := test
 JOBS ?= 2
 
-.PHONY: run stop test bootstrap native win64 win32 test-native test-win64 fuzz-smoke fuzz-test bench clean dist
+.PHONY: run stop test bootstrap native win64 win32 test-native test-win64 check-includes fuzz-smoke fuzz-test bench clean dist
 
 bootstrap:
 	@scripts/bootstrap
@@ -30,7 +30,11 @@ test-win64: win64
 dist: win64 win32
 	scripts/make-dist
 
-test: test-native dist test-win64 fuzz-test
+test: check-includes test-native dist test-win64 fuzz-test
+
+# Who may include whom among the source rooms (docs/ARCHITECTURE.md); also a native ctest entry.
+check-includes:
+	scripts/check-includes
 
 # A short fuzzing run of the document core on its seed corpus, every time.
 fuzz-test: bootstrap

@@ -22,6 +22,7 @@
 #include "display/PointFont.h"
 #include "win/Dpi.h"
 #include "display/TickerWnd.h"
+#include "res/resource.h"
 #include "win/Handles.h"
 #include "win/Window.h"
 
@@ -254,7 +255,7 @@ class LoggedNotifyWnd : public NotifyWnd {
 
 void BenchPopup(HWND owner) {
   TimedStack stack;
-  stack.Configure(false, 150, 60, owner);
+  stack.Configure(false, 150, 60, owner, IDB_CLOSE);
   CursorAway();
   bool gone = false;
   CpuSample start = CpuSample::Now();
@@ -273,7 +274,7 @@ void BenchPopup(HWND owner) {
 // A pinned popup (a keyword match) waits on screen until clicked, possibly all day.
 void BenchPinned(HWND owner, DWORD seconds) {
   TimedStack stack;
-  stack.Configure(false, 150, 60, owner);
+  stack.Configure(false, 150, 60, owner, IDB_CLOSE);
   CursorAway();
   bool gone = false;
   auto* popup = new LoggedNotifyWnd(owner, &gone);

@@ -24,7 +24,9 @@ const wchar_t* const CMainFrame::kFirstStartQuestion =
     L"\xD658\xACBD\xC124\xC815\xC744 \xB808\xC9C0\xC2A4\xD2B8\xB9AC\xC5D0 \xC800\xC7A5\xD558\xC2DC\xACA0"
     L"\xC2B5\xB2C8\xAE4C?\n\nYes(Registry), No(ini)";  // 환경설정을 레지스트리에 저장하시겠습니까?
 
-CMainFrame::CMainFrame() : notifyStack_(*this), tree_(*this) {}
+CMainFrame::CMainFrame()
+    : notifyStack_([this](CTrayWndItem* popup) { PopupGone(popup); }),
+      tree_([this](CTreeItem& item) { FeedItemRemoved(item); }) {}
 
 CMainFrame::~CMainFrame() {
   // Popups still waiting belong to the frame; shown ones destroy themselves, or go with
@@ -75,13 +77,13 @@ int CMainFrame::OnCreate() {
                     static_cast<UINT_PTR>(-1)))
     return -1;
   tree_.LoadImages(IDB_TREE);
-  notifyStack_.Configure(false, 150, 60, Hwnd());
+  notifyStack_.Configure(false, 150, 60, Hwnd(), IDB_CLOSE);
 
   CreateTrayIcon();
   std::wstring title = win::LoadResString(IDR_MAINFRAME);
   ::SetWindowTextW(Hwnd(), title.c_str());
   // Ours to destroy: a window does not destroy the icons it is given.
-  smallIcon_.Reset(LoadSmallIcon(IDI_TRAY));
+  smallIcon_.Reset(win::LoadSmallIcon(IDI_TRAY));
   ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
   trayIcon_->SetTip(title.c_str());
   trayIcon_->SetIcon(IDI_TRAY);
@@ -93,7 +95,7 @@ int CMainFrame::OnCreate() {
   popupsShown_ = 0;
   SetWindowAlpha(Hwnd(), opacity_);
 
-  viewFrame_.Create();
+  viewFrame_.Create(IDR_VIEWFRAME, IDI_TRAY);
   ticker_.Create(Hwnd());
   ::SendMessageW(ticker_.Hwnd(), WM_USER, frame_code::kMain, reinterpret_cast<LPARAM>(Hwnd()));
 

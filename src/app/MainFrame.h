@@ -68,9 +68,6 @@ class CMainFrame : public win::FrameWindow {
   bool OnUpdateCommand(UINT id, win::CommandState& state) override;
 
  private:
-  friend class MainChannelTree;
-  friend class MainNotifyStack;
-
   // Creation and placement (MainFrame.cpp).
   int OnCreate();
   void OnSetFocus();

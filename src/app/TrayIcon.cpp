@@ -2,7 +2,6 @@
 
 #include <cwchar>
 
-#include "win/Dpi.h"
 #include "win/Handles.h"
 #include "win/Module.h"
 
@@ -10,16 +9,6 @@ namespace {
 const wchar_t kClass[] = L"pellora.TrayIcon";
 constexpr UINT_PTR kTimer = 0;
 }  // namespace
-
-HICON LoadSmallIcon(UINT resourceId) {
-  // An icon of our own (not a shared one), so that destroying it later is correct. The
-  // notification area is on the primary monitor; the .ico holds a picture for each size
-  // from 100 % to 300 %.
-  const int dpi = win::PrimaryMonitorDpi();
-  return static_cast<HICON>(::LoadImageW(win::Instance(), MAKEINTRESOURCEW(resourceId), IMAGE_ICON,
-                                         win::SystemMetricForDpi(SM_CXSMICON, dpi),
-                                         win::SystemMetricForDpi(SM_CYSMICON, dpi), 0));
-}
 
 TrayIcon::~TrayIcon() {
   if (nid_.hIcon) {
@@ -57,7 +46,7 @@ void TrayIcon::SetIcon(HICON icon) {
   ShowIcon(icon);
 }
 
-void TrayIcon::SetIcon(UINT resourceId) { SetIcon(LoadSmallIcon(static_cast<WORD>(resourceId))); }
+void TrayIcon::SetIcon(UINT resourceId) { SetIcon(win::LoadSmallIcon(static_cast<WORD>(resourceId))); }
 
 void TrayIcon::SetTip(const wchar_t* text) {
   const size_t capacity = sizeof(nid_.szTip) / sizeof(nid_.szTip[0]);
@@ -116,7 +105,7 @@ LRESULT TrayIcon::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_TIMER:
       if (frameCount_ > 0 && !frames_.empty()) {
-        ShowIcon(LoadSmallIcon(static_cast<WORD>(frames_[frameIndex_])));
+        ShowIcon(win::LoadSmallIcon(static_cast<WORD>(frames_[frameIndex_])));
         frameIndex_ = (frameIndex_ + 1) % frameCount_;
       }
       break;

@@ -40,6 +40,3 @@ class TrayIcon : public win::Window {
   int frameCount_ = 0;
   NOTIFYICONDATAW nid_{};
 };
-
-// Loads an icon resource of the program at the small-icon size (owned by the caller).
-HICON LoadSmallIcon(UINT resourceId);

@@ -7,7 +7,6 @@
 #include "common/Dpi.h"
 #include "common/TextUtil.h"
 #include "common/WindowAlpha.h"
-#include "display/NotifyStack.h"
 #include "display/PointFont.h"
 #include "win/Dpi.h"
 #include "win/Module.h"
@@ -65,9 +64,11 @@ void CTrayWndItem::OnFinalMessage() {
 
 win::Font CTrayWndItem::CreateTextFont(int dpi) { return display::CreatePointFont(90, L"Tahoma", dpi); }
 
+UINT CTrayWndItem::StackCloseBitmap() const { return stack_ ? stack_->CloseBitmap() : 0; }
+
 int CTrayWndItem::Px(int pixels) const { return ScaleForDpi(pixels, dpi_); }
 
-bool CTrayWndItem::CreatePopup(NotifyStack* stack, int slot, const RECT& rect, int dpi, HWND owner) {
+bool CTrayWndItem::CreatePopup(PopupPlacement* stack, int slot, const RECT& rect, int dpi, HWND owner) {
   stack_ = stack;
   slot_ = slot;
   dpi_ = dpi;
@@ -154,7 +155,7 @@ void CTrayWndItem::OnTimer() {
       if (::EqualRect(&currentRect_, &targetRect_) && (alpha_ == 0 || alpha_ == 100)) {
         SetPhase(kShown);
         Redraw();
-        if (stack_) stack_->RaiseShown(this);
+        if (stack_) stack_->PopupShown(this);
       } else if (alpha_ == 0) {
         Redraw();
       }

@@ -4,7 +4,6 @@
 #include "common/Placement.h"
 #include "common/SettingRanges.h"
 #include "config/ConfigStore.h"
-#include "res/resource.h"
 #include "win/Dpi.h"
 #include "win/Module.h"
 
@@ -28,8 +27,9 @@ CViewFrm::~CViewFrm() {
   Destroy();
 }
 
-bool CViewFrm::Create() {
-  if (!LoadFrame(IDR_VIEWFRAME, WS_OVERLAPPEDWINDOW)) return false;
+bool CViewFrm::Create(UINT frameResource, UINT smallIcon) {
+  smallIconId_ = smallIcon;
+  if (!LoadFrame(frameResource, WS_OVERLAPPEDWINDOW)) return false;
   ::ShowWindow(Hwnd(), SW_HIDE);
   HMENU menu = ::GetMenu(Hwnd());
   ::SetMenu(Hwnd(), nullptr);
@@ -60,9 +60,7 @@ bool CViewFrm::PreCreateWindow(CREATESTRUCTW& cs) {
 }
 
 int CViewFrm::OnCreate() {
-  smallIcon_.Reset(static_cast<HICON>(::LoadImageW(win::Instance(), MAKEINTRESOURCEW(IDI_TRAY), IMAGE_ICON,
-                                                    ::GetSystemMetrics(SM_CXSMICON),
-                                                    ::GetSystemMetrics(SM_CYSMICON), 0)));
+  smallIcon_.Reset(win::LoadSmallIcon(smallIconId_));
   if (smallIcon_) ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
   browser_.Create(Hwnd(), win::ClientRect(Hwnd()), WS_VISIBLE, static_cast<UINT>(-1));
   return 0;

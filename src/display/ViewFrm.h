@@ -14,8 +14,9 @@ class CViewFrm : public win::FrameWindow {
   CViewFrm();
   ~CViewFrm() override;
 
-  // Creates the frame from resource 131 with no parent, hidden and without its menu.
-  bool Create();
+  // Creates the frame from its frame resource (menu, accelerators) with no parent, hidden and
+  // without its menu; the window shows the icon resource `smallIcon`.
+  bool Create(UINT frameResource, UINT smallIcon);
   CWebBrowser2& Browser() { return browser_; }
 
   bool PreTranslateMessage(MSG& msg) override;
@@ -31,5 +32,6 @@ class CViewFrm : public win::FrameWindow {
   void OnClose();
 
   CWebBrowser2 browser_;
+  UINT smallIconId_ = 0;
   win::Icon smallIcon_;
 };

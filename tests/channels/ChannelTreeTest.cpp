@@ -419,6 +419,8 @@ TEST_F(ChannelTreeTest, ExpansionByTheControlUpdatesImagesAndTheSetting) {
 }
 
 TEST_F(ChannelTreeTest, ContextMenusOfItemsChannelsAndEmptySpace) {
+  CChannel::SetMenuCommands(ChannelMenuCommands{IDM_TICKER, IDM_NOTI, IDM_KEYWORD, IDM_MOD_RSS, IDM_DEL_RSS,
+                                                IDM_ADD_RSS, IDM_IMPORT_OPML, IDM_EXPORT_OPML});
   CChannel* channel = AddChannel(L"http://c/1", L"Channel");
   const std::wstring longTitle = L"A feed item title that is much too long for the label in this window";
   CFeedItem* item = AddFeedItem(channel, L"http://i/1", longTitle, 0, 0);

@@ -20,6 +20,7 @@
 #include "display/TickerWnd.h"
 #include "display/VersionNotifyWnd.h"
 #include "display/ViewFrm.h"
+#include "res/resource.h"
 #include "win/Handles.h"
 #include "win/Window.h"
 
@@ -79,7 +80,7 @@ int wmain(int argc, wchar_t** argv) {
   owner.Create();
 
   CViewFrm view;
-  view.Create();
+  view.Create(IDR_VIEWFRAME, IDI_TRAY);
   ::SetWindowTextW(view.Hwnd(), L"새 버전의 렌더링 엔진 공개");
   view.Browser().Navigate(L"http://127.0.0.1:9/");
   ::ShowWindow(view.Hwnd(), SW_SHOWMINIMIZED);
@@ -96,7 +97,7 @@ int wmain(int argc, wchar_t** argv) {
   ::ShowWindow(ticker.Hwnd(), SW_SHOWNOACTIVATE);
 
   NotifyStack stack;
-  stack.Configure(false, 150, 60, owner.Hwnd());
+  stack.Configure(false, 150, 60, owner.Hwnd(), IDB_CLOSE);
   auto* news = new NotifyWnd(owner.Hwnd(), L"기술 뉴스", L"새 버전의 렌더링 엔진 공개\n성능이 두 배로", L"http://127.0.0.1/",
                              L"소프트웨어");
   news->SetDisplayTime(0);
