@@ -56,4 +56,4 @@ clean:
 
 # PELLORA_DPI=144 make stop ends a demo started with PELLORA_DPI=144 make run.
 stop:
-	@if [[ -x build/run/pctl.exe ]]; then PELLORA_WINE_SESSION=1 WINEPREFIX=$(CURDIR)/build/wine/$(if $(filter-out 96,$(PELLORA_DPI)),prefix-dpi$(PELLORA_DPI),prefix) WINEDEBUG=-all /usr/lib/wine/wine64 build/run/pctl.exe command 32771 || true; fi
+	@if [[ -x build/run/pctl.exe ]]; then PELLORA_WINE_SESSION=1 WINEPREFIX=$(CURDIR)/build/wine/$(if $(filter-out 96,$(PELLORA_DPI)),prefix-dpi$(PELLORA_DPI),prefix) WINEDEBUG=-all /usr/lib/wine/wine64 build/run/pctl.exe command $$(python3 scripts/resource_ids.py IDM_EXIT) || true; fi
