@@ -64,7 +64,7 @@ bool CMainFrame::PreCreateWindow(CREATESTRUCTW& cs) {
 
 int CMainFrame::OnCreate() {
   // First start: neither the registry key nor the .ini file exists yet.
-  if (Config().CheckRegistryKey() == -1) {
+  if (Config().CheckRegistryKey() == ConfigStore::StoreState::NoRegistryKey) {
     if (win::ShowMessageBox(Hwnd(), kFirstStartQuestion, win::LoadResString(IDS_APP_TITLE), MB_YESNO) == IDNO)
       Config().CreateIniFile();
     else
