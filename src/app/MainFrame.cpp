@@ -17,7 +17,6 @@
 namespace {
 constexpr UINT_PTR kTimer = 0;
 
-Box ToBox(const RECT& r) { return Box{r.left, r.top, r.right, r.bottom}; }
 }  // namespace
 
 const wchar_t* const CMainFrame::kFirstStartQuestion =

@@ -22,7 +22,6 @@ constexpr int kMinWidth = 20;
 constexpr int kDefaultTop = 50;
 constexpr int kWheelStart = -5;  // the wheel and the right button show a title from here
 
-Box ToBox(const RECT& r) { return Box{r.left, r.top, r.right, r.bottom}; }
 }  // namespace
 
 TickerWnd::TickerWnd() : current_(entries_.end()) {}

@@ -19,20 +19,6 @@ constexpr COLORREF kTransparent = RGB(255, 0, 255);
 // which needs no 7 ms resolution. A pinned popup may sit on screen all day.
 constexpr UINT kRestingPeriodMs = 100;
 
-using SetLayeredFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
-
-// Looked up once: the program also starts where the function does not exist. The popup
-// is created layered, so only its alpha changes at every animation step.
-SetLayeredFn LayeredAttributes() {
-  static const SetLayeredFn function = [] {
-    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<SetLayeredFn>(
-                        reinterpret_cast<void*>(::GetProcAddress(user32, "SetLayeredWindowAttributes")))
-                  : nullptr;
-  }();
-  return function;
-}
-
 SIZE BitmapSize(HBITMAP bitmap) {
   BITMAP info{};
   if (!bitmap || !::GetObjectW(bitmap, sizeof(info), &info)) return SIZE{0, 0};
@@ -131,7 +117,8 @@ bool CTrayWndItem::MoveTowards(const RECT& goal, int step) {
 
 void CTrayWndItem::ApplyAlpha() {
   if (alpha_ < 0 || alpha_ > 100) return;
-  if (SetLayeredFn setLayered = LayeredAttributes()) setLayered(Hwnd(), 0, AlphaFromPercent(alpha_), LWA_ALPHA);
+  // The popup is created layered, so only its alpha changes at every animation step.
+  SetLayeredAlpha(Hwnd(), AlphaFromPercent(alpha_));
 }
 
 void CTrayWndItem::SetPhase(int phase) {

@@ -17,7 +17,6 @@ constexpr int kBrowserOverlap = 2;
 // Posted to itself to hand the focus on to the control.
 constexpr UINT kFocusBrowser = WM_APP + 1;
 
-Box ToBox(const RECT& r) { return Box{r.left, r.top, r.right, r.bottom}; }
 }  // namespace
 
 CViewFrm::CViewFrm() = default;
