@@ -201,8 +201,8 @@ void CursorAway() { ::SetCursorPos(20, 600); }
 void BenchTicker(HWND owner, DWORD seconds) {
   TickerWnd ticker;
   if (!ticker.Create(owner)) return;
-  ticker.SendUser(frame_code::kMain, reinterpret_cast<LPARAM>(owner));
-  for (const auto& t : Titles()) ticker.PostUser(frame_code::kAdd, reinterpret_cast<LPARAM>(new ViewRequest(t, L"")));
+  SendFrameCode(ticker.Hwnd(), frame_code::kMain, reinterpret_cast<LPARAM>(owner));
+  for (const auto& t : Titles()) PostFrameCode(ticker.Hwnd(), frame_code::kAdd, reinterpret_cast<LPARAM>(new ViewRequest(t, L"")));
   CursorAway();
   ::ShowWindow(ticker.Hwnd(), SW_SHOWNOACTIVATE);
   PumpFor(1000);

@@ -52,10 +52,10 @@ bool CMainFrame::OnCommand(UINT id, UINT code, HWND control) {
       Config().SetInt(section::kConfig, L"INTERNAL", Negated(Config().GetInt(section::kConfig, L"INTERNAL", 0)));
       return true;
     case IDM_REFRESH:
-      PostUser(frame_code::kRun, 0);
+      PostFrameCode(Hwnd(), frame_code::kRun);
       return true;
     case IDM_VERSION:
-      PostUser(frame_code::kVer, 0);
+      PostFrameCode(Hwnd(), frame_code::kVer);
       return true;
     case ID_APP_ABOUT:
       PelloraApp::ShowAbout(Hwnd());
@@ -187,7 +187,7 @@ void CMainFrame::OnDeleteChannel() {
   if (!channel) return;
   if (!channel->id.empty()) Config().DeleteSection(section::Channel(channel->id));
   const std::wstring key = channel->key;
-  ::SendMessageW(Hwnd(), WM_USER, frame_code::kDel, reinterpret_cast<LPARAM>(key.c_str()));
+  SendFrameCode(Hwnd(), frame_code::kDel, key.c_str());
 }
 
 void CMainFrame::OnKeyword() {
@@ -213,7 +213,7 @@ void CMainFrame::OnImportOpml() {
         });
   }
   win::ShowMessageBox(Hwnd(), outcome.message, AppTitle(), MB_OK | (outcome.ok ? MB_ICONINFORMATION : MB_ICONWARNING));
-  if (outcome.added > 0) PostUser(frame_code::kRun, 0);
+  if (outcome.added > 0) PostFrameCode(Hwnd(), frame_code::kRun);
 }
 
 void CMainFrame::OnExportOpml() {

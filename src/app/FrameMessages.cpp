@@ -67,7 +67,7 @@ LRESULT CMainFrame::OnFrameMessage(FrameCode code, LPARAM arg) {
       break;
     case frame_code::kAdd:
       // The answer tells the sender whether the tree took the item (and owns it now).
-      return arg && tree_.AddItem(reinterpret_cast<CTreeItem*>(arg), true) ? 1 : 0;
+      return AddFeedItem(reinterpret_cast<CTreeItem*>(arg)) ? 1 : 0;
     case frame_code::kDel:
       if (arg) RemoveRecords({tree_.FindItem(reinterpret_cast<const wchar_t*>(arg))});
       break;
@@ -241,5 +241,5 @@ void CMainFrame::OnTimer(UINT_PTR id) {
   BOOL saver = FALSE;
   ::SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &saver, 0);
   HWND focus = ::GetFocus();
-  if (focus != Hwnd() && focus != tree_.Hwnd() && !saver) PostUser(frame_code::kRun, 0);
+  if (focus != Hwnd() && focus != tree_.Hwnd() && !saver) PostFrameCode(Hwnd(), frame_code::kRun);
 }

@@ -96,10 +96,10 @@ int CMainFrame::OnCreate() {
 
   viewFrame_.Create(IDR_VIEWFRAME, IDI_TRAY);
   ticker_.Create(Hwnd());
-  ::SendMessageW(ticker_.Hwnd(), WM_USER, frame_code::kMain, reinterpret_cast<LPARAM>(Hwnd()));
+  SendFrameCode(ticker_.Hwnd(), frame_code::kMain, Hwnd());
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
-  PostUser(frame_code::kVer, 0);
+  PostFrameCode(Hwnd(), frame_code::kVer);
   ::SetTimer(Hwnd(), kTimer, 1000, nullptr);
 
   // Keep the window inside the work area of its monitor, with its size.
@@ -181,7 +181,7 @@ bool CMainFrame::PreTranslateMessage(MSG& msg) {
 
 LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   // "TaskbarCreated" is a registered message, known only at run time.
-  if (taskbarCreated_ && msg == taskbarCreated_) PostUser(frame_code::kTray, 0);
+  if (taskbarCreated_ && msg == taskbarCreated_) PostFrameCode(Hwnd(), frame_code::kTray);
 
   switch (msg) {
     case WM_CREATE:

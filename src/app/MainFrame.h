@@ -38,6 +38,9 @@ class CMainFrame : public win::FrameWindow {
 
   // Interprets one channel's download result into the tree, the ticker and popups.
   void ProcessFeed(const FeedResult& result);
+  // Adds a feed item to the tree, expanded under its channel ('ADD'); true when the tree
+  // took it (and owns it now).
+  bool AddFeedItem(CTreeItem* item);
 
   // State, for the windows and tests that need to look.
   MainTrayIcon* Tray() const { return trayIcon_.get(); }

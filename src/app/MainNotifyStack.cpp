@@ -4,5 +4,5 @@
 
 void MainNotifyStack::OnPopupEvent(CTrayWndItem* popup, int code) {
   if (code == kRemoved) popupGone_(popup);
-  ::PostMessageW(Owner(), WM_USER, frame_code::kNoti, code);
+  PostFrameCode(Owner(), frame_code::kNoti, code);
 }

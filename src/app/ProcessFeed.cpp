@@ -109,7 +109,7 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
       std::wstring tip = category.empty() ? title : L"[" + category + L"]" + title;
       auto* item = new CFeedItem(channel, Hwnd(), link, title, tip, lastFetchEnd_, arrivalCounter_++);
       feedItems_.push_back(item);
-      if (::SendMessageW(Hwnd(), WM_USER, frame_code::kAdd, reinterpret_cast<LPARAM>(item)) == 0) {
+      if (!AddFeedItem(item)) {
         feedItems_.pop_back();  // the tree refused it: it stays ours to free
         delete item;
         continue;
@@ -134,3 +134,5 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     if (item->parent == channel && !item->seen) gone.push_back(item);
   RemoveRecords(gone);
 }
+
+bool CMainFrame::AddFeedItem(CTreeItem* item) { return item && tree_.AddItem(item, true); }

@@ -131,7 +131,7 @@ void CFeedItem::OnKey(UINT virtualKey) {
   if (virtualKey != VK_RETURN) return;
   // Sent, not posted: the request lives on this stack for the duration of the call.
   ViewRequest request(title, key, std::wstring());
-  ::SendMessageW(frame, WM_USER, frame_code::kView, reinterpret_cast<LPARAM>(&request));
+  SendFrameCode(frame, frame_code::kView, &request);
 }
 
 bool IsInUrlCache(const std::wstring& url) {

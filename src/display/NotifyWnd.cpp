@@ -19,7 +19,7 @@ UINT NotifyWnd::CloseBitmap() { return StackCloseBitmap(); }
 void NotifyWnd::fun(int button) {
   if (button != 1) return;
   ViewRequest request(itemTitle_, link_, L"");
-  ::SendMessageW(frame_, WM_USER, frame_code::kView, reinterpret_cast<LPARAM>(&request));
+  SendFrameCode(frame_, frame_code::kView, &request);
 }
 
 void NotifyWnd::DrawContent(HDC dc) {

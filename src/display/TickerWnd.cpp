@@ -192,7 +192,7 @@ void TickerWnd::OnPaint() {
   }
   // Sent once painting is over, with a copy: whatever the frame does meanwhile (even
   // pumping messages that repaint and trim the list) cannot pull the entry from under it.
-  if (clicked) ::SendMessageW(::GetParent(Hwnd()), WM_USER, frame_code::kView, reinterpret_cast<LPARAM>(&*clicked));
+  if (clicked) SendFrameCode(::GetParent(Hwnd()), frame_code::kView, &*clicked);
 }
 
 void TickerWnd::OnFrameMessage(WPARAM code, LPARAM arg) {
@@ -224,7 +224,7 @@ void TickerWnd::Enqueue(std::vector<std::unique_ptr<ViewRequest>> entries) {
     post = !wakePosted_;
     wakePosted_ = true;
   }
-  if (post && (!Hwnd() || !::PostMessageW(Hwnd(), WM_USER, frame_code::kAdd, 0))) {
+  if (post && (!Hwnd() || !PostFrameCode(Hwnd(), frame_code::kAdd))) {
     std::lock_guard<std::mutex> guard(queueLock_);
     wakePosted_ = false;  // the next Enqueue tries again; the timer takes them meanwhile
   }

@@ -30,7 +30,7 @@ bool IsConnected() {
 }
 
 void SendResult(HWND frame, FeedResult& result) {
-  ::SendMessageW(frame, WM_USER, frame_code::kXml, reinterpret_cast<LPARAM>(&result));
+  SendFrameCode(frame, frame_code::kXml, &result);
 }
 
 // The downloaded file of `url` as text; empty when it cannot be read.
@@ -136,10 +136,10 @@ void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url) {
 // 'END' must arrive, or the frame stays "fetching" and never refreshes again. A post
 // fails when the thread's queue is full; a sent message does not go through that queue.
 void DeliverEnd(HWND frame) {
-  if (::PostMessageW(frame, WM_USER, frame_code::kEnd, 0)) return;
+  if (PostFrameCode(frame, frame_code::kEnd)) return;
   if (!::IsWindow(frame)) return;
   DebugTrace(L"END could not be posted (%lu), sent instead\n", static_cast<unsigned long>(::GetLastError()));
-  ::SendMessageW(frame, WM_USER, frame_code::kEnd, 0);
+  SendFrameCode(frame, frame_code::kEnd);
 }
 
 void FetchAll(HWND frame) {

@@ -91,7 +91,7 @@ void UpdateCheckRun(HWND frame) {
       return;
     }
     if (!*answer) return;
-    ::SendMessageW(frame, WM_USER, frame_code::kVer, reinterpret_cast<LPARAM>((*answer)->c_str()));
+    SendFrameCode(frame, frame_code::kVer, (*answer)->c_str());
   } catch (...) {
     // No answer is what a failed check means; the worker must not take the program down.
     DebugTrace(L"update check failed\n");

@@ -56,9 +56,6 @@ class Window {
 
   virtual bool PreTranslateMessage(MSG& msg) { return false; }
 
-  // Posts / sends WM_USER with a code in the word parameter (the program's private message).
-  BOOL PostUser(WPARAM code, LPARAM arg) const { return ::PostMessageW(hwnd_, WM_USER, code, arg); }
-  LRESULT SendUser(WPARAM code, LPARAM arg) const { return ::SendMessageW(hwnd_, WM_USER, code, arg); }
 
  protected:
   // The message switch. The base handles WM_COMMAND, WM_INITMENUPOPUP and WM_NOTIFY

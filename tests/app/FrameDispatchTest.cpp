@@ -145,7 +145,7 @@ TEST_F(FrameDispatchTest, AFullScreenWindowInFrontBlocksRefreshUnlessItIsTheDesk
 TEST_F(FrameDispatchTest, RunStartsOneFetchAndIsIgnoredWhileItRuns) {
   SilentServer server;
   Config().SetString(L"CONFIG\\aaaa0001", L"URL", L"http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/rss");
-  frame.PostUser(frame_code::kRun, 0);
+  PostFrameCode(frame.Hwnd(), frame_code::kRun, 0);
   ASSERT_TRUE(test::PumpUntil([&] { return server.Connections() == 1; }, 5000));
   EXPECT_TRUE(frame.Fetching());
   EXPECT_TRUE(frame.Tray()->Animating());
@@ -155,7 +155,7 @@ TEST_F(FrameDispatchTest, RunStartsOneFetchAndIsIgnoredWhileItRuns) {
   ::TrackPopupMenu(menu.Get(), TPM_RIGHTBUTTON, 0, 0, 0, frame.Hwnd(), nullptr);
   ASSERT_EQ(probe.Menus().size(), 1u);
   EXPECT_TRUE(probe.Menus()[0][0].grayed);
-  frame.PostUser(frame_code::kRun, 0);
+  PostFrameCode(frame.Hwnd(), frame_code::kRun, 0);
   ::SendMessageW(frame.Hwnd(), WM_COMMAND, IDM_REFRESH, 0);
   test::PumpFor(500);
   EXPECT_EQ(server.Connections(), 1);

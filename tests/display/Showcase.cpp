@@ -88,10 +88,10 @@ int wmain(int argc, wchar_t** argv) {
 
   TickerWnd ticker;
   ticker.Create(owner.Hwnd());
-  ticker.SendUser(frame_code::kMain, reinterpret_cast<LPARAM>(owner.Hwnd()));
+  SendFrameCode(ticker.Hwnd(), frame_code::kMain, reinterpret_cast<LPARAM>(owner.Hwnd()));
   for (const wchar_t* title : {L"서울 오늘 맑음, 낮 최고 25도", L"pellora 2.5 release notes",
                                L"새 버전의 렌더링 엔진 공개", L"주간 기술 소식 모음"})
-    ticker.PostUser(frame_code::kAdd, reinterpret_cast<LPARAM>(new ViewRequest(title, L"http://127.0.0.1/")));
+    PostFrameCode(ticker.Hwnd(), frame_code::kAdd, reinterpret_cast<LPARAM>(new ViewRequest(title, L"http://127.0.0.1/")));
   RECT t = win::WindowRect(ticker.Hwnd());
   ::SetCursorPos(t.right - 2, t.bottom - 2);  // paused and opaque under the cursor
   ::ShowWindow(ticker.Hwnd(), SW_SHOWNOACTIVATE);
