@@ -11,6 +11,7 @@
 #include "common/Links.h"
 #include "common/WindowAlpha.h"
 #include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "display/TrayWndItem.h"
 #include "display/VersionNotifyWnd.h"
 #include "doc/TextDecode.h"
@@ -118,14 +119,14 @@ void CMainFrame::OnPopupNews(LPARAM code) {
 }
 
 void CMainFrame::ShowTickerIfItHasEntries() {
-  if (ticker_.HasEntries() && Config().GetInt(section::kConfig, L"RSS_TICKER", 1) != 0)
+  if (ticker_.HasEntries() && setting::Get(setting::kRssTicker) != 0)
     ::ShowWindow(ticker_.Hwnd(), SW_SHOWNOACTIVATE);
 }
 
 void CMainFrame::OnView(const ViewRequest& request) {
   if (!IsWebLink(request.link)) {
     DebugTrace(L"not a web link, not opened : %ls\n", request.link.c_str());
-  } else if (Config().GetInt(section::kConfig, L"INTERNAL", 0) != 0) {
+  } else if (setting::Get(setting::kInternal) != 0) {
     HWND view = viewFrame_.Hwnd();
     ::SetWindowTextW(view, request.title.c_str());
     viewFrame_.Browser().Navigate(request.link);
@@ -236,7 +237,7 @@ void CMainFrame::OnTimer(UINT_PTR id) {
     }
   }
 
-  const int seconds = Config().GetInt(section::kConfig, L"RSS_TIMER", 30);
+  const int seconds = setting::Get(setting::kRssTimer);
   if (!RefreshDue(::GetTickCount(), lastFetchEnd_, seconds)) return;
   BOOL saver = FALSE;
   ::SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &saver, 0);

@@ -44,7 +44,7 @@ bool CMainFrame::PreCreateWindow(CREATESTRUCTW& cs) {
   if (!FrameWindow::PreCreateWindow(cs)) return false;
   cs.dwExStyle |= WS_EX_LAYERED;
   cs.dwExStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
-  if (Config().GetInt(section::kWindow, L"MAIN_TOPMOST", 0)) cs.dwExStyle |= WS_EX_TOPMOST;
+  if (setting::Get(setting::kMainTopmost)) cs.dwExStyle |= WS_EX_TOPMOST;
   cs.lpszClass = PlainClass();
   // Defaults: the left edge from the work area's width, the top edge from its bottom; the
   // default size scales with the DPI, a stored one is physical pixels.
@@ -52,11 +52,11 @@ bool CMainFrame::PreCreateWindow(CREATESTRUCTW& cs) {
   const int dpi = win::PrimaryMonitorDpi();
   const int width = ScaleForDpi(200, dpi);
   const int height = ScaleForDpi(300, dpi);
-  cs.x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"MAIN_X", (work.right - work.left) - width));
-  cs.y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"MAIN_Y", work.bottom - height));
-  cs.cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"MAIN_CX", width), width,
+  cs.x = setting::WindowCoordinate(setting::GetOr(setting::kMainX, (work.right - work.left) - width));
+  cs.y = setting::WindowCoordinate(setting::GetOr(setting::kMainY, work.bottom - height));
+  cs.cx = setting::WindowExtent(setting::GetOr(setting::kMainCx, width), width,
                                 ::GetSystemMetrics(SM_CXMIN), work.right - work.left);
-  cs.cy = setting::WindowExtent(Config().GetInt(section::kWindow, L"MAIN_CY", height), height,
+  cs.cy = setting::WindowExtent(setting::GetOr(setting::kMainCy, height), height,
                                 ::GetSystemMetrics(SM_CYMIN), work.bottom - work.top);
   return true;
 }
@@ -128,10 +128,10 @@ void CMainFrame::OnSetFocus() {
 void CMainFrame::OnSize(UINT type) {
   if (type == SIZE_RESTORED && !::IsIconic(Hwnd()) && !::IsZoomed(Hwnd())) {
     RECT r = win::WindowRect(Hwnd());
-    Config().SetInt(section::kWindow, L"MAIN_X", r.left);
-    Config().SetInt(section::kWindow, L"MAIN_Y", r.top);
-    Config().SetInt(section::kWindow, L"MAIN_CX", r.right - r.left);
-    Config().SetInt(section::kWindow, L"MAIN_CY", r.bottom - r.top);
+    setting::Set(setting::kMainX, r.left);
+    setting::Set(setting::kMainY, r.top);
+    setting::Set(setting::kMainCx, r.right - r.left);
+    setting::Set(setting::kMainCy, r.bottom - r.top);
   }
   if (type != SIZE_MINIMIZED && tree_.Hwnd()) {
     RECT client = win::ClientRect(Hwnd());
@@ -146,8 +146,8 @@ void CMainFrame::OnMove() {
   Box snapped = SnapMainWindow(window, ToBox(win::NearestWorkArea(Hwnd())));
   if (snapped != window)
     ::MoveWindow(Hwnd(), snapped.left, snapped.top, snapped.Width(), snapped.Height(), TRUE);
-  Config().SetInt(section::kWindow, L"MAIN_X", snapped.left);
-  Config().SetInt(section::kWindow, L"MAIN_Y", snapped.top);
+  setting::Set(setting::kMainX, snapped.left);
+  setting::Set(setting::kMainY, snapped.top);
 }
 
 void CMainFrame::OnClose() {

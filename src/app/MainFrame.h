@@ -14,6 +14,7 @@
 #include "app/MainTrayIcon.h"
 #include "common/FrameCode.h"
 #include "common/Records.h"
+#include "config/Settings.h"
 #include "display/TickerWnd.h"
 #include "display/ViewFrm.h"
 #include "win/FrameWindow.h"
@@ -99,7 +100,7 @@ class CMainFrame : public win::FrameWindow {
 
   // Commands (Commands.cpp).
   CChannel* SelectedChannel() const;
-  void OnToggleChannelValue(const wchar_t* value, int def);
+  void OnToggleChannelValue(const setting::IntValue& value);
   void OnShowTicker();
   void OnTopMost();
   void OnAddChannel();

@@ -7,7 +7,7 @@
 #include "channels/TreeItem.h"
 #include "common/DebugTrace.h"
 #include "common/TextUtil.h"
-#include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "display/NotifyWnd.h"
 #include "doc/FeedReader.h"
 #include "doc/TextDecode.h"
@@ -38,8 +38,6 @@ bool KeywordMatches(const std::wstring& keywords, const std::wstring& title, con
 }  // namespace
 
 void CMainFrame::ProcessFeed(const FeedResult& result) {
-  const std::wstring section = section::Channel(result.id);
-
   // Read first: a channel seen for the first time goes into the tree under its own
   // title at once, instead of under its address and then moved (which sorts every
   // channel again, once per new channel).
@@ -58,7 +56,7 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
   } else {
     channel = new CChannel(result.url, result.id);
     if (feed.status == FeedDocument::Status::Parsed && feed.hasTitle) channel->title = feed.channelTitle;
-    if (!tree_.AddItem(channel, Config().GetInt(section, L"EXPAND", 1) != 0)) {
+    if (!tree_.AddItem(channel, setting::Get(setting::kExpand, result.id) != 0)) {
       delete channel;
       return;
     }
@@ -84,8 +82,8 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
       tree_.RefreshItem(result.url);
     }
 
-    const bool toTicker = Config().GetInt(section, L"TICKER", 1) != 0;
-    const bool notify = Config().GetInt(section, L"NOTI", 0) != 0;
+    const bool toTicker = setting::Get(setting::kTicker, result.id) != 0;
+    const bool notify = setting::Get(setting::kNoti, result.id) != 0;
     // A feed's new items are laid out and fitted once, not once per item, and reach the
     // ticker in one hand-over.
     ChannelTree::UpdateBatch batch(tree_);
@@ -118,7 +116,7 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
       if (!channel->notYetLoaded && notify) {
         auto* popup = new NotifyWnd(Hwnd(), channel->title, title, link, category);
         popup->SetDisplayTime(kPopupTime);
-        if (KeywordMatches(Config().GetString(section, L"KEYWORD", L""), title, category)) popup->SetDisplayTime(0);
+        if (KeywordMatches(setting::Get(setting::kKeyword, result.id), title, category)) popup->SetDisplayTime(0);
         QueuePopup(popup);
       }
       item->seen = true;

@@ -7,7 +7,7 @@
 #include "channels/SortKey.h"
 #include "common/FrameCode.h"
 #include "common/Records.h"
-#include "config/ConfigStore.h"
+#include "config/Settings.h"
 
 // --- CTreeItem ---------------------------------------------------------------------------
 
@@ -101,7 +101,7 @@ void CChannel::FillContextMenu(HMENU menu) {
 }
 
 void CChannel::OnExpanded(int action) {
-  Config().SetInt(section::Channel(id), L"EXPAND", action == TVE_EXPAND ? 1 : 0);
+  setting::Set(setting::kExpand, id, action == TVE_EXPAND ? 1 : 0);
 }
 
 // --- CFeedItem ---------------------------------------------------------------------------

@@ -10,7 +10,7 @@
 #include "common/Placement.h"
 #include "common/SettingRanges.h"
 #include "common/WindowAlpha.h"
-#include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "display/PointFont.h"
 #include "win/Dpi.h"
 
@@ -37,9 +37,9 @@ bool TickerWnd::Create(HWND owner) {
   // Stored places and widths are physical pixels; only the defaults and the height scale.
   dpi_ = win::PrimaryMonitorDpi();
   const int defaultWidth = Px(kDefaultWidth);
-  const int x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"TICKER_X", work.right - defaultWidth));
-  const int y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"TICKER_Y", Px(kDefaultTop)));
-  const int cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"TICKER_CX", defaultWidth), defaultWidth,
+  const int x = setting::WindowCoordinate(setting::GetOr(setting::kTickerX, work.right - defaultWidth));
+  const int y = setting::WindowCoordinate(setting::GetOr(setting::kTickerY, Px(kDefaultTop)));
+  const int cx = setting::WindowExtent(setting::GetOr(setting::kTickerCx, defaultWidth), defaultWidth,
                                        kMinWidth, work.right - work.left);
   if (!CreateEx(WS_EX_TOPMOST | WS_EX_LAYERED, kClassName, nullptr, WS_POPUP, x, y, cx, Px(kHeight), owner, nullptr))
     return false;
@@ -60,14 +60,14 @@ std::wstring TickerWnd::CurrentTitle() const {
 
 int TickerWnd::OnCreate() {
   // Fewer than one entry cannot scroll; a stored 0 or negative count keeps one.
-  capacity_ = setting::TickerCapacity(Config().GetInt(section::kConfig, L"TICKER_CNT", kDefaultCapacity));
+  capacity_ = setting::TickerCapacity(setting::Get(setting::kTickerCnt));
   current_ = entries_.end();
   offset_ = -Px(kGap);
   hovered_ = true;
   dragging_ = false;
   clickPoint_ = POINT{-1, -1};
   ::SetWindowTextW(Hwnd(), L"Pellora Ticker");
-  font_ = display::CreatePointFont(90, Config().GetString(section::kConfig, L"TICKER_FONT", L"Tahoma"), dpi_);
+  font_ = display::CreatePointFont(90, setting::Get(setting::kTickerFont), dpi_);
   ::SetTimer(Hwnd(), kTimer, kPeriodMs, nullptr);
   SetWindowAlpha(Hwnd(), 100);
   return 0;
@@ -100,7 +100,7 @@ void TickerWnd::OnTimer() {
     ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEALL));
   }
   if (inside != hovered_) {
-    SetWindowAlpha(Hwnd(), inside ? 100 : setting::OpacityPercent(Config().GetInt(section::kConfig, L"TICKER_ALPHA", 60)));
+    SetWindowAlpha(Hwnd(), inside ? 100 : setting::OpacityPercent(setting::Get(setting::kTickerAlpha)));
     hovered_ = inside;
   }
 }
@@ -306,8 +306,8 @@ void TickerWnd::OnMove() {
   if (snapped != window)
     ::SetWindowPos(Hwnd(), nullptr, snapped.left, snapped.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (::IsIconic(Hwnd()) || ::IsZoomed(Hwnd())) return;
-  Config().SetInt(section::kWindow, L"TICKER_X", snapped.left);
-  Config().SetInt(section::kWindow, L"TICKER_Y", snapped.top);
+  setting::Set(setting::kTickerX, snapped.left);
+  setting::Set(setting::kTickerY, snapped.top);
 }
 
 LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -386,7 +386,7 @@ void TickerWnd::OnDpiChanged(int dpi, LPARAM suggested) {
     win::ApplySuggestedRect(Hwnd(), reinterpret_cast<LPARAM>(&kept));
   }
   ReleaseBackBuffer();  // it holds the old font selected
-  font_ = display::CreatePointFont(90, Config().GetString(section::kConfig, L"TICKER_FONT", L"Tahoma"), dpi_);
+  font_ = display::CreatePointFont(90, setting::Get(setting::kTickerFont), dpi_);
   for (Entry& entry : entries_) entry.extent = SIZE{-1, -1};
   offset_ = ::MulDiv(offset_, dpi_, oldDpi > 0 ? oldDpi : 96);
   ::InvalidateRect(Hwnd(), nullptr, FALSE);

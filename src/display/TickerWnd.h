@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/Records.h"
+#include "config/Settings.h"
 #include "win/Handles.h"
 #include "win/Window.h"
 
@@ -27,7 +28,7 @@ class TickerWnd : public win::Window {
   static constexpr int kHeight = 18;       // the strip is always this high
   static constexpr int kGap = 40;          // pixels between two titles
   static constexpr UINT kPeriodMs = 40;    // one pixel of scrolling per tick
-  static constexpr int kDefaultCapacity = 100;
+  static constexpr int kDefaultCapacity = setting::kTickerCnt.def;
 
   TickerWnd();
   ~TickerWnd() override;

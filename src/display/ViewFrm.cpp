@@ -3,13 +3,11 @@
 #include "common/Dpi.h"
 #include "common/Placement.h"
 #include "common/SettingRanges.h"
-#include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "win/Dpi.h"
 #include "win/Module.h"
 
 namespace {
-constexpr int kDefaultX = 100;
-constexpr int kDefaultY = 100;
 constexpr int kDefaultWidth = 800;
 constexpr int kDefaultHeight = 600;
 // The control's own border lies this far outside the visible client area.
@@ -40,15 +38,15 @@ bool CViewFrm::PreCreateWindow(CREATESTRUCTW& cs) {
   cs.dwExStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
   cs.lpszClass = PlainClass();
   const Box work = ToBox(win::PrimaryWorkArea());
-  const long x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"VIEW_X", kDefaultX));
-  const long y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"VIEW_Y", kDefaultY));
+  const long x = setting::WindowCoordinate(setting::Get(setting::kViewX));
+  const long y = setting::WindowCoordinate(setting::Get(setting::kViewY));
   // The default size scales with the DPI; a stored one is physical pixels.
   const int dpi = win::PrimaryMonitorDpi();
   const long width = ScaleForDpi(kDefaultWidth, dpi);
   const long height = ScaleForDpi(kDefaultHeight, dpi);
-  const long cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"VIEW_CX", width), width,
+  const long cx = setting::WindowExtent(setting::GetOr(setting::kViewCx, width), width,
                                         ::GetSystemMetrics(SM_CXMIN), work.Width());
-  const long cy = setting::WindowExtent(Config().GetInt(section::kWindow, L"VIEW_CY", height), height,
+  const long cy = setting::WindowExtent(setting::GetOr(setting::kViewCy, height), height,
                                         ::GetSystemMetrics(SM_CYMIN), work.Height());
   Box placed = ClampViewPlacement(x, y, cx, cy, work);
   cs.x = placed.left;
@@ -68,10 +66,10 @@ int CViewFrm::OnCreate() {
 void CViewFrm::OnSize(UINT type) {
   if (type == SIZE_RESTORED && !::IsIconic(Hwnd()) && !::IsZoomed(Hwnd())) {
     RECT r = win::WindowRect(Hwnd());
-    Config().SetInt(section::kWindow, L"VIEW_X", r.left);
-    Config().SetInt(section::kWindow, L"VIEW_Y", r.top);
-    Config().SetInt(section::kWindow, L"VIEW_CX", r.right - r.left);
-    Config().SetInt(section::kWindow, L"VIEW_CY", r.bottom - r.top);
+    setting::Set(setting::kViewX, r.left);
+    setting::Set(setting::kViewY, r.top);
+    setting::Set(setting::kViewCx, r.right - r.left);
+    setting::Set(setting::kViewCy, r.bottom - r.top);
   }
   if (browser_.IsAlive()) {
     RECT area = win::ClientRect(Hwnd());
@@ -87,8 +85,8 @@ void CViewFrm::OnMove() {
   Box window = ToBox(win::WindowRect(Hwnd()));
   Box snapped = SnapViewFrame(window, work.right - work.left, work.bottom - work.top);
   if (snapped != window) ::MoveWindow(Hwnd(), snapped.left, snapped.top, snapped.Width(), snapped.Height(), TRUE);
-  Config().SetInt(section::kWindow, L"VIEW_X", snapped.left);
-  Config().SetInt(section::kWindow, L"VIEW_Y", snapped.top);
+  setting::Set(setting::kViewX, snapped.left);
+  setting::Set(setting::kViewY, snapped.top);
 }
 
 void CViewFrm::OnClose() {

@@ -14,6 +14,7 @@
 #include "common/Records.h"
 #include "common/TextConv.h"
 #include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "net/FeedEncoding.h"
 #include "net/FeedRequest.h"
 #include "net/NetSession.h"
@@ -149,7 +150,7 @@ void FetchAll(HWND frame) {
   for (const std::wstring& id : ids) {
     // The program is ending: the rest of the run would only delay its exit.
     if (!::IsWindow(frame)) return;
-    const std::wstring url = Config().GetString(section::Channel(id), L"URL", L"");
+    const std::wstring url = setting::Get(setting::kUrl, id);
     if (!connected) {
       FeedResult result{id, url, {}};
       SendResult(frame, result);

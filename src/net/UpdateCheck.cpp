@@ -13,6 +13,7 @@
 #include "common/TextConv.h"
 #include "common/TextUtil.h"
 #include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "net/HttpUrl.h"
 #include "net/NetSession.h"
 #include "win/Handles.h"
@@ -76,7 +77,7 @@ std::optional<std::wstring> AskForVersion(const HttpUrl& where, int port) {
 
 void UpdateCheckRun(HWND frame) {
   try {
-    std::wstring server = TrimSet(Config().GetString(section::kConfig, L"UPDATE_SERVER", L""), L" \t");
+    std::wstring server = TrimSet(setting::Get(setting::kUpdateServer), L" \t");
     if (server.empty()) server = kDefaultUpdateServer;
     const HttpUrl where = HttpUrl::Split(server);
     const int port = where.PortNumber();
