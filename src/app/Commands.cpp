@@ -153,8 +153,7 @@ void CMainFrame::OnAddChannel() {
     return;
   }
   const std::wstring id = StoreNewChannel(url);
-  auto* channel = new CChannel(url, id);
-  if (!tree_.AddItem(channel, true)) delete channel;
+  tree_.AddItem(std::make_unique<CChannel>(url, id), true);
 }
 
 void CMainFrame::OnModifyChannel() {
@@ -173,8 +172,7 @@ void CMainFrame::OnModifyChannel() {
   }
   setting::Set(setting::kUrl, id, url);
   RemoveRecords({tree_.FindItem(key)});  // with its feed items, which leave feedItems_ too
-  auto* renewed = new CChannel(url, id);
-  if (!tree_.AddItem(renewed, true)) delete renewed;
+  tree_.AddItem(std::make_unique<CChannel>(url, id), true);
 }
 
 void CMainFrame::OnDeleteChannel() {
@@ -203,8 +201,7 @@ void CMainFrame::OnImportOpml() {
     outcome = ImportOpmlFile(
         path, [this](const std::wstring& url) { return tree_.FindItem(url) != nullptr; },
         [this](const std::wstring& url, const std::wstring& id) {
-          auto* channel = new CChannel(url, id);
-          if (!tree_.AddItem(channel, true)) delete channel;
+          tree_.AddItem(std::make_unique<CChannel>(url, id), true);
         });
   }
   win::ShowMessageBox(Hwnd(), outcome.message, AppTitle(), MB_OK | (outcome.ok ? MB_ICONINFORMATION : MB_ICONWARNING));

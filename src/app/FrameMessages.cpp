@@ -67,8 +67,8 @@ LRESULT CMainFrame::OnFrameMessage(FrameCode code, LPARAM arg) {
       OnEnd();
       break;
     case frame_code::kAdd:
-      // The answer tells the sender whether the tree took the item (and owns it now).
-      return AddFeedItem(reinterpret_cast<CTreeItem*>(arg)) ? 1 : 0;
+      // The item is the frame's from here on; the answer tells whether the tree kept it.
+      return arg && AddFeedItem(std::unique_ptr<CTreeItem>(reinterpret_cast<CTreeItem*>(arg))) ? 1 : 0;
     case frame_code::kDel:
       if (arg) RemoveRecords({tree_.FindItem(reinterpret_cast<const wchar_t*>(arg))});
       break;
@@ -85,18 +85,20 @@ void CMainFrame::OnTray() {
   trayIcon_->SetTip(win::LoadResString(IDR_MAINFRAME).c_str());
 }
 
-void CMainFrame::QueuePopup(CTrayWndItem* popup) {
-  popupQueue_.push_back(popup);
+void CMainFrame::QueuePopup(std::unique_ptr<CTrayWndItem> popup) {
+  popupQueue_.push_back(std::move(popup));
   if (popupsShown_ == 0) {
     popupsShown_ = 1;
-    notifyStack_.ShowPopup(popupQueue_.front());
+    notifyStack_.ShowPopup(popupQueue_.front().get());
   }
 }
 
 void CMainFrame::PopupGone(CTrayWndItem* popup) {
   // Called synchronously when a popup leaves the stack (clicked, or being destroyed): from
   // now on the queue must not hand that pointer to anyone.
-  std::replace(popupQueue_.begin(), popupQueue_.end(), popup, static_cast<CTrayWndItem*>(nullptr));
+  // The popup frees itself (or is being freed): its entry lets go without deleting it.
+  for (std::unique_ptr<CTrayWndItem>& entry : popupQueue_)
+    if (entry.get() == popup) (void)entry.release();
 }
 
 void CMainFrame::OnPopupNews(LPARAM code) {
@@ -109,12 +111,15 @@ void CMainFrame::OnPopupNews(LPARAM code) {
   // where no popup is ever shown again, and the waiting popup in front would be dropped.
   if (popupsShown_ <= 0) return;
   popupsShown_ -= 1;
-  if (!popupQueue_.empty()) popupQueue_.pop_front();  // only the pointer: a shown popup frees itself
+  if (!popupQueue_.empty()) {
+    (void)popupQueue_.front().release();  // only the entry: a shown popup frees itself
+    popupQueue_.pop_front();
+  }
   if (popupQueue_.empty()) {
     ShowTickerIfItHasEntries();
   } else if (popupsShown_ == 0) {
     popupsShown_ = 1;
-    notifyStack_.ShowPopup(popupQueue_.front());
+    notifyStack_.ShowPopup(popupQueue_.front().get());
   }
 }
 
@@ -155,7 +160,7 @@ void CMainFrame::OnVersionReply(const wchar_t* reply) {
   std::wstring version = tokens.NextToken(L" \r\n");
   if (version != GetProgramVersion()) {
     std::wstring link = tokens.NextToken(L" \r\n");
-    QueuePopup(new VersionNotifyWnd(link, version));
+    QueuePopup(std::make_unique<VersionNotifyWnd>(link, version));
   } else if (lastVersion_ == version) {
     win::ShowMessageBox(Hwnd(), kLatestVersionText, win::LoadResString(IDS_APP_TITLE), MB_OK | MB_ICONINFORMATION);
   }

@@ -30,11 +30,7 @@ CMainFrame::CMainFrame()
 CMainFrame::~CMainFrame() {
   // Popups still waiting belong to the frame; shown ones destroy themselves, or go with
   // the stack below.
-  while (!popupQueue_.empty()) {
-    CTrayWndItem* popup = popupQueue_.front();
-    popupQueue_.pop_front();
-    delete popup;
-  }
+  DestroyQueuedPopups();
   Destroy();
 }
 
@@ -158,12 +154,17 @@ void CMainFrame::OnClose() {
   if (tickerShown) ::ShowWindow(ticker_.Hwnd(), SW_SHOWNOACTIVATE);
 }
 
-void CMainFrame::OnExit() {
+void CMainFrame::DestroyQueuedPopups() {
+  // One at a time, out of the queue first: a shown popup's destructor reports it gone,
+  // which looks through the queue.
   while (!popupQueue_.empty()) {
-    CTrayWndItem* popup = popupQueue_.front();
+    std::unique_ptr<CTrayWndItem> popup = std::move(popupQueue_.front());
     popupQueue_.pop_front();
-    delete popup;
   }
+}
+
+void CMainFrame::OnExit() {
+  DestroyQueuedPopups();
   if (trayIcon_) {
     trayIcon_->Destroy();
     trayIcon_.reset();  // removes the icon from the notification area

@@ -16,12 +16,12 @@
 #include "common/Records.h"
 #include "config/Settings.h"
 #include "display/TickerWnd.h"
+#include "display/TrayWndItem.h"
 #include "display/ViewFrm.h"
 #include "win/FrameWindow.h"
 
 class CFeedItem;
 class CChannel;
-class CTrayWndItem;
 
 class CMainFrame : public win::FrameWindow {
  public:
@@ -33,15 +33,15 @@ class CMainFrame : public win::FrameWindow {
 
   bool PreTranslateMessage(MSG& msg) override;
 
-  // The popup queue: popups are shown one at a time, in arrival order; the frame owns
-  // them while they wait.
-  void QueuePopup(CTrayWndItem* popup);
+  // The popup queue: popups are shown one at a time, in arrival order; the queue owns
+  // them while they wait, and the one in front until it is shown and gone.
+  void QueuePopup(std::unique_ptr<CTrayWndItem> popup);
 
   // Interprets one channel's download result into the tree, the ticker and popups.
   void ProcessFeed(const FeedResult& result);
   // Adds a feed item to the tree, expanded under its channel ('ADD'); true when the tree
   // took it (and owns it now).
-  bool AddFeedItem(CTreeItem* item);
+  bool AddFeedItem(std::unique_ptr<CTreeItem> item);
 
   // State, for the windows and tests that need to look.
   MainTrayIcon* Tray() const { return trayIcon_.get(); }
@@ -51,7 +51,7 @@ class CMainFrame : public win::FrameWindow {
   const std::wstring& LastVersion() const { return lastVersion_; }
   int PopupsShown() const { return popupsShown_; }
   size_t QueuedPopups() const { return popupQueue_.size(); }
-  CTrayWndItem* QueuedPopup(size_t i) const { return i < popupQueue_.size() ? popupQueue_[i] : nullptr; }
+  CTrayWndItem* QueuedPopup(size_t i) const { return i < popupQueue_.size() ? popupQueue_[i].get() : nullptr; }
   const std::vector<CFeedItem*>& FeedItems() const { return feedItems_; }
   ChannelTree& Tree() { return tree_; }
   TickerWnd& Ticker() { return ticker_; }
@@ -92,6 +92,7 @@ class CMainFrame : public win::FrameWindow {
   void OnEnd();
   void ShowTickerIfItHasEntries();
   void PopupGone(CTrayWndItem* popup);
+  void DestroyQueuedPopups();
   void FeedItemRemoved(CTreeItem& item);
   // Removes records (null ones are skipped) and whatever is below them from the tree, and
   // their feed items from feedItems_, in one pass.
@@ -118,7 +119,9 @@ class CMainFrame : public win::FrameWindow {
   unsigned char opacity_ = 100;
   std::wstring lastVersion_;
   std::unique_ptr<MainTrayIcon> trayIcon_;
-  std::deque<CTrayWndItem*> popupQueue_;  // owned while waiting; null once a shown one is gone
+  // Owned while waiting; a shown popup frees itself, and its entry lets go (null) once the
+  // stack reports it gone.
+  std::deque<std::unique_ptr<CTrayWndItem>> popupQueue_;
   int popupsShown_ = 0;
   MainNotifyStack notifyStack_;
   MainChannelTree tree_;

@@ -54,12 +54,10 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
       return;
     }
   } else {
-    channel = new CChannel(result.url, result.id);
-    if (feed.status == FeedDocument::Status::Parsed && feed.hasTitle) channel->title = feed.channelTitle;
-    if (!tree_.AddItem(channel, setting::Get(setting::kExpand, result.id) != 0)) {
-      delete channel;
-      return;
-    }
+    auto created = std::make_unique<CChannel>(result.url, result.id);
+    if (feed.status == FeedDocument::Status::Parsed && feed.hasTitle) created->title = feed.channelTitle;
+    channel = created.get();
+    if (!tree_.AddItem(std::move(created), setting::Get(setting::kExpand, result.id) != 0)) return;
   }
 
   arrivalCounter_ = 0;
@@ -105,19 +103,19 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
       }
 
       std::wstring tip = category.empty() ? title : L"[" + category + L"]" + title;
-      auto* item = new CFeedItem(channel, Hwnd(), link, title, tip, lastFetchEnd_, arrivalCounter_++);
+      auto created = std::make_unique<CFeedItem>(channel, Hwnd(), link, title, tip, lastFetchEnd_, arrivalCounter_++);
+      CFeedItem* item = created.get();
       feedItems_.push_back(item);
-      if (!AddFeedItem(item)) {
-        feedItems_.pop_back();  // the tree refused it: it stays ours to free
-        delete item;
+      if (!AddFeedItem(std::move(created))) {
+        feedItems_.pop_back();  // the tree refused it, and freed it
         continue;
       }
       if (toTicker) tickerEntries.push_back(std::make_unique<ViewRequest>(title, link, L""));
       if (!channel->notYetLoaded && notify) {
-        auto* popup = new NotifyWnd(Hwnd(), channel->title, title, link, category);
+        auto popup = std::make_unique<NotifyWnd>(Hwnd(), channel->title, title, link, category);
         popup->SetDisplayTime(kPopupTime);
         if (KeywordMatches(setting::Get(setting::kKeyword, result.id), title, category)) popup->SetDisplayTime(0);
-        QueuePopup(popup);
+        QueuePopup(std::move(popup));
       }
       item->seen = true;
     }
@@ -133,4 +131,4 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
   RemoveRecords(gone);
 }
 
-bool CMainFrame::AddFeedItem(CTreeItem* item) { return item && tree_.AddItem(item, true); }
+bool CMainFrame::AddFeedItem(std::unique_ptr<CTreeItem> item) { return tree_.AddItem(std::move(item), true); }

@@ -173,8 +173,8 @@ TEST_F(FrameDispatchTest, PopupsShowOneAtATimeAndTheTickerComesBackAfterTheLast)
   ::ShowWindow(frame.Ticker().Hwnd(), SW_SHOWNOACTIVATE);
   auto* first = new NotifyWnd(frame.Hwnd(), L"channel", L"first", L"http://n/1", L"");
   auto* second = new NotifyWnd(frame.Hwnd(), L"channel", L"second", L"http://n/2", L"");
-  frame.QueuePopup(first);
-  frame.QueuePopup(second);
+  frame.QueuePopup(std::unique_ptr<CTrayWndItem>(first));
+  frame.QueuePopup(std::unique_ptr<CTrayWndItem>(second));
   test::PumpFor(50);
   EXPECT_EQ(frame.PopupsShown(), 1);
   EXPECT_EQ(frame.QueuedPopups(), 2u);
@@ -259,7 +259,7 @@ TEST_F(FrameDispatchTest, NullArgumentsAndUnknownCodesAreIgnored) {
   ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kNoti, 2);
   EXPECT_EQ(frame.PopupsShown(), 0);
   auto* popup = new NotifyWnd(frame.Hwnd(), L"channel", L"title", L"http://n/1", L"");
-  frame.QueuePopup(popup);
+  frame.QueuePopup(std::unique_ptr<CTrayWndItem>(popup));
   EXPECT_EQ(frame.PopupsShown(), 1);
   EXPECT_TRUE(test::PumpUntil([&] { return popup->Hwnd() && ::IsWindowVisible(popup->Hwnd()); }, 2000));
 }
