@@ -121,7 +121,7 @@ void CMainFrame::OnSetFocus() {
   if (tree_.Hwnd()) ::SetFocus(tree_.Hwnd());
 }
 
-void CMainFrame::OnSize(UINT type) {
+void CMainFrame::OnSize(UINT type, int, int) {
   if (type == SIZE_RESTORED && !::IsIconic(Hwnd()) && !::IsZoomed(Hwnd())) {
     RECT r = win::WindowRect(Hwnd());
     setting::Set(setting::kMainX, r.left);
@@ -146,12 +146,13 @@ void CMainFrame::OnMove() {
   setting::Set(setting::kMainY, snapped.top);
 }
 
-void CMainFrame::OnClose() {
+bool CMainFrame::OnClose() {
   // The frame hides instead of closing; only the exit command ends the program.
   const bool tickerShown = ticker_.Hwnd() && ::IsWindowVisible(ticker_.Hwnd());
   ::ShowWindow(Hwnd(), SW_SHOWMINIMIZED);
   ::ShowWindow(Hwnd(), SW_HIDE);
   if (tickerShown) ::ShowWindow(ticker_.Hwnd(), SW_SHOWNOACTIVATE);
+  return true;
 }
 
 void CMainFrame::DestroyQueuedPopups() {
@@ -183,35 +184,12 @@ bool CMainFrame::PreTranslateMessage(MSG& msg) {
 LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   // "TaskbarCreated" is a registered message, known only at run time.
   if (taskbarCreated_ && msg == taskbarCreated_) PostFrameCode(Hwnd(), frame_code::kTray);
-
-  switch (msg) {
-    case WM_CREATE:
-      if (FrameWindow::OnMessage(msg, wParam, lParam) == -1) return -1;
-      return OnCreate();
-    case WM_DPICHANGED:
-      // Placed where the system suggests; the stored place stays physical pixels.
-      win::ApplySuggestedRect(Hwnd(), lParam);
-      tree_.OnDpiChanged(HIWORD(wParam));
-      return 0;
-    case WM_SETFOCUS:
-      OnSetFocus();
-      return 0;
-    case WM_SIZE:
-      FrameWindow::OnMessage(msg, wParam, lParam);
-      OnSize(static_cast<UINT>(wParam));
-      return 0;
-    case WM_MOVE:
-      FrameWindow::OnMessage(msg, wParam, lParam);
-      OnMove();
-      return 0;
-    case WM_CLOSE:
-      OnClose();
-      return 0;
-    case WM_TIMER:
-      OnTimer(wParam);
-      break;  // every timer message also goes to the default procedure
-    case WM_USER:
-      return OnFrameMessage(static_cast<FrameCode>(wParam), lParam);
-  }
   return FrameWindow::OnMessage(msg, wParam, lParam);
+}
+
+bool CMainFrame::OnDpiChanged(int dpi, const RECT& suggested) {
+  // Placed where the system suggests; the stored place stays physical pixels.
+  win::ApplySuggestedRect(Hwnd(), suggested);
+  tree_.OnDpiChanged(dpi);
+  return true;
 }

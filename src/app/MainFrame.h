@@ -67,23 +67,29 @@ class CMainFrame : public win::FrameWindow {
 
  protected:
   bool PreCreateWindow(CREATESTRUCTW& cs) override;
+  // Only the registered "TaskbarCreated" message, which has no typed handler.
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  // Creation and placement (MainFrame.cpp).
+  int OnCreate() override;
+  void OnSetFocus() override;
+  void OnSize(UINT type, int cx, int cy) override;
+  void OnMove() override;
+  bool OnClose() override;
+  bool OnDpiChanged(int dpi, const RECT& suggested) override;
+  // The private message and the timer (FrameMessages.cpp).
+  LRESULT OnFrameMessage(FrameCode code, LPARAM arg) override;
+  void OnTimer(UINT_PTR id) override;
+  // Commands (Commands.cpp).
   bool OnCommand(UINT id, UINT code, HWND control) override;
   bool OnUpdateCommand(UINT id, win::CommandState& state) override;
 
  private:
   // Creation and placement (MainFrame.cpp).
-  int OnCreate();
-  void OnSetFocus();
-  void OnSize(UINT type);
-  void OnMove();
-  void OnClose();
   void OnExit();
   void CreateTrayIcon();
 
   // The private message, the timer and the popup queue (FrameMessages.cpp).
-  LRESULT OnFrameMessage(FrameCode code, LPARAM arg);
-  void OnTimer(UINT_PTR id);
   void OnTray();
   void OnPopupNews(LPARAM code);
   void OnView(const ViewRequest& request);

@@ -88,32 +88,32 @@ void TrayIcon::OnNotify(UINT mouseMessage) {
   ::PostMessageW(owner, WM_NULL, 0, 0);
 }
 
-LRESULT TrayIcon::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_CREATE:
-      nid_ = NOTIFYICONDATAW{};
-      // The version-2 form (up to the balloon fields): 936 bytes on x86. The icon needs
-      // nothing newer, and older shells accept this size.
-      nid_.cbSize = NOTIFYICONDATAW_V2_SIZE;
-      nid_.hWnd = Hwnd();
-      nid_.uID = 0;
-      nid_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-      nid_.uCallbackMessage = WM_USER;
-      return 0;
-    case WM_DESTROY:
-      if (!frames_.empty()) ::KillTimer(Hwnd(), kTimer);
-      break;
-    case WM_TIMER:
-      if (frameCount_ > 0 && !frames_.empty()) {
-        ShowIcon(win::LoadSmallIcon(static_cast<WORD>(frames_[frameIndex_])));
-        frameIndex_ = (frameIndex_ + 1) % frameCount_;
-      }
-      break;
-    case WM_USER:
-      OnNotify(static_cast<UINT>(lParam));
-      return 0;
+int TrayIcon::OnCreate() {
+  nid_ = NOTIFYICONDATAW{};
+  // The version-2 form (up to the balloon fields): 936 bytes on x86. The icon needs
+  // nothing newer, and older shells accept this size.
+  nid_.cbSize = NOTIFYICONDATAW_V2_SIZE;
+  nid_.hWnd = Hwnd();
+  nid_.uID = 0;
+  nid_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  nid_.uCallbackMessage = WM_USER;
+  return 0;
+}
+
+void TrayIcon::OnDestroy() {
+  if (!frames_.empty()) ::KillTimer(Hwnd(), kTimer);
+}
+
+void TrayIcon::OnTimer(UINT_PTR) {
+  if (frameCount_ > 0 && !frames_.empty()) {
+    ShowIcon(win::LoadSmallIcon(static_cast<WORD>(frames_[frameIndex_])));
+    frameIndex_ = (frameIndex_ + 1) % frameCount_;
   }
-  return Window::OnMessage(msg, wParam, lParam);
+}
+
+LRESULT TrayIcon::OnFrameMessage(uint32_t, LPARAM arg) {
+  OnNotify(static_cast<UINT>(arg));
+  return 0;
 }
 
 #if defined(__i386__) || defined(_M_IX86)

@@ -527,20 +527,20 @@ HTREEITEM ChannelTree::FirstVisible() const {
 
 // --- messages ----------------------------------------------------------------------------
 
+void ChannelTree::OnDestroy() {
+  // The tooltip is owned by the frame (a popup's owner is a top-level window), so it would
+  // outlive the tree.
+  if (toolTip_) ::DestroyWindow(std::exchange(toolTip_, nullptr));
+  toolItem_ = nullptr;
+}
+
+void ChannelTree::OnSize(UINT type, int, int) {
+  if (type != SIZE_MINIMIZED) FitAllLabels();
+}
+
 LRESULT ChannelTree::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   UpdateToolTip(msg, wParam, lParam);
   switch (msg) {
-    case WM_DESTROY:
-      // The tooltip is owned by the frame (a popup's owner is a top-level window), so it
-      // would outlive the tree.
-      if (toolTip_) ::DestroyWindow(std::exchange(toolTip_, nullptr));
-      toolItem_ = nullptr;
-      break;
-    case WM_SIZE: {
-      LRESULT result = DefaultMessage(msg, wParam, lParam);
-      if (wParam != SIZE_MINIMIZED) FitAllLabels();
-      return result;
-    }
     case WM_VSCROLL: {
       LRESULT result = DefaultMessage(msg, wParam, lParam);
       AfterScroll();

@@ -87,6 +87,8 @@ class ChannelTree : public win::Window {
   virtual void OnItemRemoved(CTreeItem& item) {}
 
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void OnDestroy() override;
+  void OnSize(UINT type, int cx, int cy) override;
   bool OnReflectedNotify(NMHDR& header, LRESULT& result) override;
   bool OnAttached() override;
 

@@ -47,7 +47,7 @@ bool TickerWnd::Create(HWND owner) {
   if (const int dpi = win::WindowDpi(Hwnd()); dpi != dpi_) {
     const RECT r = win::WindowRect(Hwnd());
     const RECT resized{r.left, r.top, r.right, r.top + ScaleForDpi(kHeight, dpi)};
-    OnDpiChanged(dpi, reinterpret_cast<LPARAM>(&resized));
+    OnDpiChanged(dpi, resized);
   }
   KeepOnScreen();
   return true;
@@ -81,7 +81,21 @@ void TickerWnd::KeepOnScreen() {
   ::SetWindowPos(Hwnd(), nullptr, moved.left, moved.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TickerWnd::OnTimer() {
+void TickerWnd::OnDestroy() {
+  ::KillTimer(Hwnd(), kTimer);
+  entries_.clear();
+  current_ = entries_.end();
+  {
+    std::lock_guard<std::mutex> guard(queueLock_);
+    queued_.clear();
+    wakePosted_ = false;
+  }
+  ReleaseBackBuffer();
+  font_.Reset();
+}
+
+void TickerWnd::OnTimer(UINT_PTR id) {
+  if (id != kTimer) return;
   TakeQueued();
   if (!::IsWindowVisible(Hwnd())) return;
   RECT client = win::ClientRect(Hwnd());
@@ -195,8 +209,8 @@ void TickerWnd::OnPaint() {
   if (clicked) SendFrameCode(::GetParent(Hwnd()), frame_code::kView, &*clicked);
 }
 
-void TickerWnd::OnFrameMessage(WPARAM code, LPARAM arg) {
-  switch (static_cast<FrameCode>(code)) {
+LRESULT TickerWnd::OnFrameMessage(uint32_t code, LPARAM arg) {
+  switch (code) {
     case frame_code::kAdd:
       if (arg) {
         entries_.push_back(Entry{std::unique_ptr<ViewRequest>(reinterpret_cast<ViewRequest*>(arg))});
@@ -209,6 +223,7 @@ void TickerWnd::OnFrameMessage(WPARAM code, LPARAM arg) {
       owner_ = reinterpret_cast<HWND>(arg);
       break;
   }
+  return 0;
 }
 
 void TickerWnd::Enqueue(std::vector<std::unique_ptr<ViewRequest>> entries) {
@@ -312,33 +327,11 @@ void TickerWnd::OnMove() {
 
 LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_CREATE:
-      if (Window::OnMessage(msg, wParam, lParam) == -1) return -1;
-      return OnCreate();
-    case WM_TIMER:
-      if (wParam == kTimer) OnTimer();
-      return 0;
     case WM_PAINT:
       OnPaint();
       return 0;
     case WM_ERASEBKGND:
       return 0;  // painting is double-buffered; erasing would only flicker
-    case WM_DESTROY:
-      Window::OnMessage(msg, wParam, lParam);
-      ::KillTimer(Hwnd(), kTimer);
-      entries_.clear();
-      current_ = entries_.end();
-      {
-        std::lock_guard<std::mutex> guard(queueLock_);
-        queued_.clear();
-        wakePosted_ = false;
-      }
-      ReleaseBackBuffer();
-      font_.Reset();
-      return 0;
-    case WM_USER:
-      OnFrameMessage(wParam, lParam);
-      return 0;
     case WM_MOUSEWHEEL:
       OnWheel(GET_WHEEL_DELTA_WPARAM(wParam));
       return 0;
@@ -362,32 +355,24 @@ LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         clickPoint_ = POINT{-1, -1};
       }
       return 0;
-    case WM_DPICHANGED:
-      OnDpiChanged(HIWORD(wParam), lParam);
-      return 0;
-    case WM_MOVE:
-      Window::OnMessage(msg, wParam, lParam);
-      OnMove();
-      return 0;
   }
   return Window::OnMessage(msg, wParam, lParam);
 }
 
 int TickerWnd::Px(int pixels) const { return ScaleForDpi(pixels, dpi_); }
 
-void TickerWnd::OnDpiChanged(int dpi, LPARAM suggested) {
+bool TickerWnd::OnDpiChanged(int dpi, const RECT& suggested) {
   const int oldDpi = dpi_;
   dpi_ = dpi;
   // The width is the user's, in physical pixels; the height follows the DPI. Everything
   // measured or drawn with the old font goes.
-  if (const RECT* r = reinterpret_cast<const RECT*>(suggested)) {
-    const RECT now = win::WindowRect(Hwnd());
-    const RECT kept{r->left, r->top, r->left + (now.right - now.left), r->top + Px(kHeight)};
-    win::ApplySuggestedRect(Hwnd(), reinterpret_cast<LPARAM>(&kept));
-  }
+  const RECT now = win::WindowRect(Hwnd());
+  win::ApplySuggestedRect(
+      Hwnd(), RECT{suggested.left, suggested.top, suggested.left + (now.right - now.left), suggested.top + Px(kHeight)});
   ReleaseBackBuffer();  // it holds the old font selected
   font_ = display::CreatePointFont(90, setting::Get(setting::kTickerFont), dpi_);
   for (Entry& entry : entries_) entry.extent = SIZE{-1, -1};
   offset_ = ::MulDiv(offset_, dpi_, oldDpi > 0 ? oldDpi : 96);
   ::InvalidateRect(Hwnd(), nullptr, FALSE);
+  return true;
 }

@@ -63,16 +63,17 @@ class TickerWnd : public win::Window {
   };
   using EntryList = std::list<Entry>;
 
-  int OnCreate();
+  int OnCreate() override;
+  void OnDestroy() override;
   void KeepOnScreen();
-  void OnTimer();
+  void OnTimer(UINT_PTR id) override;
   void OnPaint();
   std::optional<ViewRequest> PaintRow(HDC windowDc);
   bool EnsureBackBuffer(HDC windowDc, int cx, int cy);
   void ReleaseBackBuffer();
   SIZE Measure(Entry& entry);
   void Advance();
-  void OnFrameMessage(WPARAM code, LPARAM arg);
+  LRESULT OnFrameMessage(uint32_t code, LPARAM arg) override;
   void OnWheel(int delta);
   void RestartCurrent();
   void TrimToCeiling();
@@ -80,11 +81,11 @@ class TickerWnd : public win::Window {
   void OnLButtonDown(POINT at, bool control);
   void OnMouseMove(POINT at);
   void OnLButtonUp();
-  void OnMove();
+  void OnMove() override;
   // A size at 96 DPI for the monitor the strip is on.
   int Px(int pixels) const;
   // The strip moved to a monitor of another DPI: new size, font and measurements.
-  void OnDpiChanged(int dpi, LPARAM suggested);
+  bool OnDpiChanged(int dpi, const RECT& suggested) override;
 
   std::mutex queueLock_;
   std::vector<std::unique_ptr<ViewRequest>> queued_;  // under queueLock_

@@ -86,17 +86,18 @@ void CTrayWndItem::LoadBitmaps() {
   backBitmap_.Reset(BackBitmap() ? load(BackBitmap()) : nullptr);
 }
 
-void CTrayWndItem::OnDpiChanged(int dpi, LPARAM suggested) {
+bool CTrayWndItem::OnDpiChanged(int dpi, const RECT& suggested) {
   dpi_ = dpi;
   font_.Reset();  // made again for the new DPI at the next paint
   LoadBitmaps();
-  if (const RECT* r = reinterpret_cast<const RECT*>(suggested)) {
-    // Popups only fade: where the window is, is where it stays and goes.
-    startRect_ = targetRect_ = currentRect_ = *r;
-    win::ApplySuggestedRect(Hwnd(), suggested);
-  }
+  // Popups only fade: where the window is, is where it stays and goes.
+  startRect_ = targetRect_ = currentRect_ = suggested;
+  win::ApplySuggestedRect(Hwnd(), suggested);
   Redraw();
+  return true;
 }
+
+void CTrayWndItem::OnDestroy() { ::KillTimer(Hwnd(), kTimer); }
 
 int CTrayWndItem::Step() {
   const DWORD now = ::GetTickCount();
@@ -130,7 +131,8 @@ void CTrayWndItem::SetPhase(int phase) {
 
 void CTrayWndItem::Redraw() { ::RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
 
-void CTrayWndItem::OnTimer() {
+void CTrayWndItem::OnTimer(UINT_PTR id) {
+  if (id != kTimer) return;
   switch (phase_) {
     case kAppearing: {
       const int step = Step();
@@ -257,17 +259,6 @@ void CTrayWndItem::DrawContent(HDC dc) {
 
 LRESULT CTrayWndItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_CREATE:
-      if (Window::OnMessage(msg, wParam, lParam) == -1) return -1;
-      return OnCreate();
-    case WM_TIMER:
-      Window::OnMessage(msg, wParam, lParam);
-      // Last: the tick that ends the fade-out deletes this object.
-      if (wParam == kTimer) OnTimer();
-      return 0;
-    case WM_DESTROY:
-      ::KillTimer(Hwnd(), kTimer);
-      break;
     case WM_MOUSEMOVE: {
       TRACKMOUSEEVENT track{};
       track.cbSize = sizeof(track);
@@ -292,9 +283,6 @@ LRESULT CTrayWndItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       OnClick(msg == WM_LBUTTONUP ? 1 : 2, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     }
-    case WM_DPICHANGED:
-      OnDpiChanged(HIWORD(wParam), lParam);
-      return 0;
     case WM_SHOWWINDOW:
       // Popups stay on screen when the owner is minimised.
       if (lParam == SW_PARENTCLOSING) return 0;

@@ -87,10 +87,12 @@ class CTrayWndItem : public win::Window {
   // Creates the window at `rect` (the slot, laid out for `dpi`), owned by `owner`.
   bool CreatePopup(PopupPlacement* stack, int slot, const RECT& rect, int dpi, HWND owner);
 
-  int OnCreate();
+  int OnCreate() override;
+  void OnDestroy() override;
   void LoadBitmaps();
-  void OnDpiChanged(int dpi, LPARAM suggested);
-  void OnTimer();
+  bool OnDpiChanged(int dpi, const RECT& suggested) override;
+  // Last of everything: the tick that ends the fade-out deletes this object.
+  void OnTimer(UINT_PTR id) override;
   int Step();
   bool MoveTowards(const RECT& goal, int step);
   void ApplyAlpha();

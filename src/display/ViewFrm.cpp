@@ -63,7 +63,7 @@ int CViewFrm::OnCreate() {
   return 0;
 }
 
-void CViewFrm::OnSize(UINT type) {
+void CViewFrm::OnSize(UINT type, int, int) {
   if (type == SIZE_RESTORED && !::IsIconic(Hwnd()) && !::IsZoomed(Hwnd())) {
     RECT r = win::WindowRect(Hwnd());
     setting::Set(setting::kViewX, r.left);
@@ -89,12 +89,13 @@ void CViewFrm::OnMove() {
   setting::Set(setting::kViewY, snapped.top);
 }
 
-void CViewFrm::OnClose() {
+bool CViewFrm::OnClose() {
   // Hidden, never destroyed by the user; the control is parked on a blank page.
   ::ShowWindow(Hwnd(), SW_MINIMIZE);
   ::ShowWindow(Hwnd(), SW_HIDE);
   browser_.Stop();
   browser_.Navigate(L"about:blank");
+  return true;
 }
 
 bool CViewFrm::PreTranslateMessage(MSG& msg) {
@@ -109,34 +110,21 @@ bool CViewFrm::PreTranslateMessage(MSG& msg) {
 }
 
 LRESULT CViewFrm::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_CREATE:
-      if (FrameWindow::OnMessage(msg, wParam, lParam) == -1) return -1;
-      return OnCreate();
-    case WM_SIZE:
-      FrameWindow::OnMessage(msg, wParam, lParam);
-      OnSize(static_cast<UINT>(wParam));
-      return 0;
-    case WM_MOVE:
-      FrameWindow::OnMessage(msg, wParam, lParam);
-      OnMove();
-      return 0;
-    case WM_CLOSE:
-      OnClose();
-      return 0;
-    case WM_DPICHANGED:
-      win::ApplySuggestedRect(Hwnd(), lParam);
-      return 0;
-    case WM_SETFOCUS:
-      FrameWindow::OnMessage(msg, wParam, lParam);
-      browser_.Focus();
-      // Wine keeps the focus on the frame when it moves during WM_SETFOCUS: try again
-      // once this message is over.
-      if (::GetFocus() == Hwnd()) ::PostMessageW(Hwnd(), kFocusBrowser, 0, 0);
-      return 0;
-    case kFocusBrowser:
-      if (::GetFocus() == Hwnd()) browser_.Focus();
-      return 0;
+  if (msg == kFocusBrowser) {
+    if (::GetFocus() == Hwnd()) browser_.Focus();
+    return 0;
   }
   return FrameWindow::OnMessage(msg, wParam, lParam);
+}
+
+bool CViewFrm::OnDpiChanged(int, const RECT& suggested) {
+  win::ApplySuggestedRect(Hwnd(), suggested);
+  return true;
+}
+
+void CViewFrm::OnSetFocus() {
+  browser_.Focus();
+  // Wine keeps the focus on the frame when it moves during WM_SETFOCUS: try again once
+  // this message is over.
+  if (::GetFocus() == Hwnd()) ::PostMessageW(Hwnd(), kFocusBrowser, 0, 0);
 }

@@ -23,13 +23,17 @@ class CViewFrm : public win::FrameWindow {
 
  protected:
   bool PreCreateWindow(CREATESTRUCTW& cs) override;
+  // Only its own message that hands the focus on to the control a second time.
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
+  int OnCreate() override;
+  void OnSize(UINT type, int cx, int cy) override;
+  void OnMove() override;
+  bool OnClose() override;
+  bool OnDpiChanged(int dpi, const RECT& suggested) override;
+  void OnSetFocus() override;
+
  private:
-  int OnCreate();
-  void OnSize(UINT type);
-  void OnMove();
-  void OnClose();
 
   CWebBrowser2 browser_;
   UINT smallIconId_ = 0;
