@@ -64,7 +64,7 @@ LRESULT CMainFrame::OnFrameMessage(FrameCode code, LPARAM arg) {
       OnRun();
       break;
     case frame_code::kEnd:
-      OnEnd();
+      OnEnd(arg);
       break;
     case frame_code::kAdd:
       // The item is the frame's from here on; the answer tells whether the tree kept it.
@@ -167,11 +167,21 @@ void CMainFrame::OnVersionReply(const wchar_t* reply) {
   lastVersion_ = version;
 }
 
+KnownFeeds CMainFrame::ShownFeeds() const {
+  KnownFeeds known;
+  for (CTreeItem* record : tree_.Children(nullptr)) {
+    const auto* channel = dynamic_cast<const CChannel*>(record);
+    // A channel that is not loaded shows no complete feed: it is asked for in full.
+    if (channel && !channel->notYetLoaded && !channel->validators.Empty()) known.emplace(channel->key, channel->validators);
+  }
+  return known;
+}
+
 void CMainFrame::OnRun() {
   if (fetching_) return;
   fetching_ = true;
   trayIcon_->Animate(IDI_TRAY, IDI_TRAY_ANIM, 600);
-  if (!StartFeedFetcher(Hwnd())) {
+  if (!StartFeedFetcher(Hwnd(), ShownFeeds())) {
     // No thread, no 'END': do not stay "fetching" for ever.
     DebugTrace(L"fetch thread could not start\n");
     trayIcon_->SetIcon(IDI_TRAY);
@@ -179,10 +189,14 @@ void CMainFrame::OnRun() {
   }
 }
 
-void CMainFrame::OnEnd() {
+void CMainFrame::OnEnd(LPARAM offline) {
   trayIcon_->SetIcon(IDI_TRAY);
   lastFetchEnd_ = ::GetTickCount();
   fetching_ = false;
+  if (offline == kEndOffline)
+    reconnect_.Start(lastFetchEnd_);
+  else
+    reconnect_.Stop();
   if (!feedItems_.empty() && popupsShown_ == 0) ShowTickerIfItHasEntries();
 }
 
@@ -242,10 +256,22 @@ void CMainFrame::OnTimer(UINT_PTR id) {
     }
   }
 
+  const unsigned now = ::GetTickCount();
   const int seconds = setting::Get(setting::kRssTimer);
-  if (!RefreshDue(::GetTickCount(), lastFetchEnd_, seconds)) return;
+  // Back from sleep or offline: refresh as soon as the connection is there again.
+  const bool due = RefreshDue(now, lastFetchEnd_, seconds) ||
+                   (!fetching_ && reconnect_.PollDue(now) && IsInternetConnected());
+  if (!due) return;
   BOOL saver = FALSE;
   ::SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &saver, 0);
   HWND focus = ::GetFocus();
-  if (focus != Hwnd() && focus != tree_.Hwnd() && !saver) PostFrameCode(Hwnd(), frame_code::kRun);
+  if (focus != Hwnd() && focus != tree_.Hwnd() && !saver) {
+    reconnect_.Stop();
+    PostFrameCode(Hwnd(), frame_code::kRun);
+  }
+}
+
+void CMainFrame::OnResume() {
+  DebugTrace(L"resumed\n");
+  reconnect_.Start(::GetTickCount());
 }

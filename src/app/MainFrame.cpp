@@ -184,6 +184,10 @@ bool CMainFrame::PreTranslateMessage(MSG& msg) {
 LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   // "TaskbarCreated" is a registered message, known only at run time.
   if (taskbarCreated_ && msg == taskbarCreated_) PostFrameCode(Hwnd(), frame_code::kTray);
+  if (msg == WM_POWERBROADCAST) {
+    if (wParam == PBT_APMRESUMEAUTOMATIC) OnResume();
+    return TRUE;
+  }
   return FrameWindow::OnMessage(msg, wParam, lParam);
 }
 

@@ -12,6 +12,7 @@
 #include "app/MainChannelTree.h"
 #include "app/MainNotifyStack.h"
 #include "app/MainTrayIcon.h"
+#include "app/RefreshSchedule.h"
 #include "common/FrameCode.h"
 #include "common/Records.h"
 #include "config/Settings.h"
@@ -67,7 +68,8 @@ class CMainFrame : public win::FrameWindow {
 
  protected:
   bool PreCreateWindow(CREATESTRUCTW& cs) override;
-  // Only the registered "TaskbarCreated" message, which has no typed handler.
+  // The messages without a typed handler: the registered "TaskbarCreated" and the power
+  // broadcast.
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   // Creation and placement (MainFrame.cpp).
@@ -95,7 +97,12 @@ class CMainFrame : public win::FrameWindow {
   void OnView(const ViewRequest& request);
   void OnVersionReply(const wchar_t* reply);
   void OnRun();
-  void OnEnd();
+  // `offline`: the run found no connection.
+  void OnEnd(LPARAM offline);
+  // The machine woke from sleep.
+  void OnResume();
+  // The validators of the feeds the tree shows in full, for the next run's requests.
+  KnownFeeds ShownFeeds() const;
   void ShowTickerIfItHasEntries();
   void PopupGone(CTrayWndItem* popup);
   void DestroyQueuedPopups();
@@ -132,6 +139,7 @@ class CMainFrame : public win::FrameWindow {
   MainNotifyStack notifyStack_;
   MainChannelTree tree_;
   unsigned lastFetchEnd_ = 0;
+  ReconnectWatch reconnect_;
   int arrivalCounter_ = 0;
   std::vector<CFeedItem*> feedItems_;  // not owned: the tree owns the items
   std::unordered_set<const CTreeItem*>* removedRecords_ = nullptr;  // during RemoveRecords

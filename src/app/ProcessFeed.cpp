@@ -60,6 +60,10 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     if (!tree_.AddItem(std::move(created), setting::Get(setting::kExpand, result.id) != 0)) return;
   }
 
+  // Unchanged since the version the channel shows: items, title and loaded state stay, so
+  // the next real change raises popups as usual.
+  if (result.notModified && !channel->notYetLoaded) return;
+
   arrivalCounter_ = 0;
   for (CFeedItem* item : feedItems_)
     if (item->parent == channel) item->seen = false;
@@ -69,12 +73,16 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     return;
   }
 
+  // Validators describe the feed the channel shows, so they are kept only once it is read.
+  channel->validators = {};
   if (feed.status == FeedDocument::Status::Failed) {
     DebugTrace(L"%ls\n", feed.message.c_str());
     channel->notYetLoaded = true;
   } else if (feed.status == FeedDocument::Status::NoChannel) {
     channel->notYetLoaded = false;
+    channel->validators = result.validators;
   } else {
+    channel->validators = result.validators;
     if (feed.hasTitle && feed.channelTitle != channel->title) {
       channel->title = feed.channelTitle;
       tree_.RefreshItem(result.url);

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "common/Records.h"
+
 class ChannelTree;
 
 class CTreeItem {
@@ -79,6 +81,7 @@ class CChannel : public CTreeItem {
   std::wstring id;     // the name of the channel's settings section below "CONFIG"
   std::wstring title;  // shown as the label; never stored
   bool notYetLoaded = true;
+  FeedValidators validators;  // of the download the channel shows; in memory only
 };
 
 // One article of a feed, keyed by its link.

@@ -136,7 +136,7 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
-FeedDecoding DetectFeedEncoding(std::string_view bytes) {
+FeedDecoding DetectFeedEncoding(std::string_view bytes, std::string_view headerCharset) {
   FeedDecoding decoding;
   if (Byte(bytes, 0, 0xEF) && Byte(bytes, 1, 0xBB) && Byte(bytes, 2, 0xBF)) {
     decoding.kind = FeedDecoding::Kind::CodePage;
@@ -167,6 +167,8 @@ FeedDecoding DetectFeedEncoding(std::string_view bytes) {
   if (!declared.empty()) {
     decoding.codePage = EncodingCodePage(declared);
     decoding.name = std::string(DeclaredName(declared));
+  } else if (const unsigned named = headerCharset.empty() ? 0 : EncodingCodePage(headerCharset); named != 0) {
+    decoding.codePage = named;
   } else {
     decoding.codePage = IsValidUtf8(bytes.substr(0, bytes.find('\0'))) ? 65001 : 949;
   }

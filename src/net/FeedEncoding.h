@@ -16,10 +16,11 @@ struct FeedDecoding {
 };
 
 // The decoding of a document: a UTF-8, UTF-16BE or UTF-16LE byte-order mark; UTF-16
-// recognised by its first characters ("<?" in 16-bit units); the declared encoding; for an
-// undeclared document UTF-8 when its bytes up to the first zero byte are valid UTF-8,
-// else CP949, which Korean feeds without a declaration rely on.
-FeedDecoding DetectFeedEncoding(std::string_view bytes);
+// recognised by its first characters ("<?" in 16-bit units); the declared encoding; the
+// charset the server named in its Content-Type (`headerCharset`, ignored when empty or
+// unknown); for an undeclared document UTF-8 when its bytes up to the first zero byte are
+// valid UTF-8, else CP949, which Korean feeds without a declaration rely on.
+FeedDecoding DetectFeedEncoding(std::string_view bytes, std::string_view headerCharset = {});
 
 // The declared encoding and everything after it up to the first zero byte. Only an
 // "encoding=" (any letter case) between the first "<?" and the first "?>" counts; one

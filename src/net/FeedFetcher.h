@@ -8,15 +8,29 @@
 #include <string>
 #include <string_view>
 
-// Starts one run on a thread of its own (_beginthread) that receives only `frame`.
-// False when the thread could not be started (then no 'END' will come). Once started,
-// 'END' always comes while the frame exists: a channel whose download or conversion
-// fails in any way (an exception included) is sent with an empty text.
-bool StartFeedFetcher(HWND frame);
+#include "common/Records.h"
+
+// Starts one run on a thread of its own (_beginthread) that receives `frame` and a copy of
+// `known`, the validators of the feeds the frame shows: those channels are asked whether
+// their feed changed, and a 304 is sent as a result marked not modified. False when the
+// thread could not be started (then no 'END' will come). Once started, 'END' always comes
+// while the frame exists: a channel whose download or conversion fails in any way (an
+// exception included) is sent with an empty text. A channel whose server asked with
+// Retry-After to wait is skipped until then, as a disabled one is.
+bool StartFeedFetcher(HWND frame, KnownFeeds known = {});
+
+// The long parameter of 'END' when the run found the machine offline (0 otherwise).
+inline constexpr LPARAM kEndOffline = 1;
+
+// Whether the platform reports an internet connection (InternetGetConnectedState, or the
+// test's probe).
+bool IsInternetConnected();
 
 // A downloaded document as text, read as DetectFeedEncoding says (up to the first zero
-// byte or unit); empty, with a trace, for an encoding that cannot be read.
-std::wstring FeedText(std::string_view bytes);
+// byte or unit), with the charset of the answer's Content-Type in its place; empty, with a
+// trace, for an encoding that cannot be read. A charset naming nothing known is traced
+// and ignored.
+std::wstring FeedText(std::string_view bytes, std::string_view headerCharset = {});
 
 // The connection check of a run. Tests replace it to run offline; null restores the
 // platform's InternetGetConnectedState.

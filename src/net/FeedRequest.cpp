@@ -5,17 +5,28 @@
 #include <atomic>
 #include <cwchar>
 
+#include "net/HttpHeaders.h"
+
 namespace {
 std::atomic<unsigned> downloadCounter{0};
 }  // namespace
 
-FeedRequest::FeedRequest(std::wstring url) : url_(std::move(url)) {}
+FeedRequest::FeedRequest(std::wstring url, FeedValidators known) : url_(std::move(url)), known_(std::move(known)) {}
 
 FeedRequest::~FeedRequest() {
   if (!outputPath_.empty()) ::DeleteFileW(outputPath_.c_str());
 }
 
 std::wstring FeedRequest::GetUrl() { return url_; }
+
+std::wstring FeedRequest::GetHeaders() {
+  std::wstring headers;
+  if (IsSendableHeaderValue(known_.etag)) headers += L"If-None-Match: " + known_.etag + L"\r\n";
+  if (IsSendableHeaderValue(known_.lastModified)) headers += L"If-Modified-Since: " + known_.lastModified + L"\r\n";
+  return headers;
+}
+
+bool FeedRequest::AcceptsCompression() { return true; }
 
 std::wstring FeedRequest::GetOutputFile() {
   if (outputPath_.empty()) {

@@ -2,6 +2,7 @@
 
 #include <bcrypt.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -71,6 +72,32 @@ std::wstring HttpClient::GetBody() { return {}; }
 std::wstring HttpClient::GetUploadFile() { return {}; }
 std::wstring HttpClient::GetOutputFile() { return {}; }
 uint64_t HttpClient::GetBodyLimit() { return std::numeric_limits<uint64_t>::max(); }
+bool HttpClient::AcceptsCompression() { return false; }
+
+std::wstring HttpClient::ResponseHeader(const wchar_t* name, size_t most) const {
+  if (!request_) return {};
+  // HTTP_QUERY_CUSTOM takes the name in the buffer and returns the value in its place.
+  std::wstring buffer(name);
+  buffer.resize(std::max<size_t>(buffer.size(), 64) + 1);
+  DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+  if (!::HttpQueryInfoW(request_.Get(), HTTP_QUERY_CUSTOM, buffer.data(), &bytes, nullptr)) {
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+    if (bytes / sizeof(wchar_t) > most + 1) {
+      DebugTrace(L"header %ls too long (%lu bytes), ignored\n", name, static_cast<unsigned long>(bytes));
+      return {};
+    }
+    buffer.assign(name);
+    buffer.resize(bytes / sizeof(wchar_t) + 1);
+    bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    if (!::HttpQueryInfoW(request_.Get(), HTTP_QUERY_CUSTOM, buffer.data(), &bytes, nullptr)) return {};
+  }
+  buffer.resize(std::min<size_t>(bytes / sizeof(wchar_t), buffer.size()));
+  if (buffer.size() > most) {
+    DebugTrace(L"header %ls too long (%lu bytes), ignored\n", name, static_cast<unsigned long>(bytes));
+    return {};
+  }
+  return buffer;
+}
 
 int HttpClient::Connect() {
   const HttpUrl url = HttpUrl::Split(GetUrl());
@@ -110,22 +137,15 @@ int HttpClient::Run(NetDeadline& deadline) {
   const std::wstring object = path_ + (query_.empty() ? L"" : L"?" + query_);
   // No certificate or redirect problem is ignored: an HTTPS feed that cannot prove who
   // serves it is not read.
-  const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | (isHttps_ ? INTERNET_FLAG_SECURE : 0);
+  // Never answered from the URL cache either: whether a feed changed is asked of its server
+  // (conditional requests), not taken from whatever a browser stored.
+  const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | (isHttps_ ? INTERNET_FLAG_SECURE : 0);
   request_.Reset(::HttpOpenRequestW(connection_.Get(), GetVerb().c_str(), object.c_str(), L"HTTP/1.1", nullptr,
                                     nullptr, flags, 1));
   if (!request_) return -1;
   deadline.Watch(request_);
   SetNetworkTimeouts(request_.Get());
-  if (isHttps_) {
-    // Revocation alone stays unchecked: an unreachable revocation server would fail every
-    // HTTPS feed (and Wine cannot check it at all). Chain, name and dates are checked.
-    DWORD security = 0;
-    DWORD size = sizeof(security);
-    if (::InternetQueryOptionW(request_.Get(), INTERNET_OPTION_SECURITY_FLAGS, &security, &size)) {
-      security |= SECURITY_FLAG_IGNORE_REVOCATION;
-      ::InternetSetOptionW(request_.Get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof(security));
-    }
-  }
+  if (isHttps_) SkipRevocationCheck(request_.Get());
 
   std::wstring headers;
   std::vector<char> body;
@@ -133,6 +153,11 @@ int HttpClient::Run(NetDeadline& deadline) {
     if (!BuildUpload(upload, headers, body)) return -1;
   } else {
     headers = GetHeaders();
+    if (AcceptsCompression()) {
+      BOOL decode = TRUE;
+      if (::InternetSetOptionW(request_.Get(), INTERNET_OPTION_HTTP_DECODING, &decode, sizeof(decode)))
+        headers += L"Accept-Encoding: gzip, deflate\r\n";
+    }
     const std::string utf8 = ToMultiByte(GetBody(), CP_UTF8);
     body.assign(utf8.begin(), utf8.end());
   }

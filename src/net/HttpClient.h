@@ -36,6 +36,11 @@ class HttpClient {
   // download deadline (it then returned -1).
   bool TimedOut() const { return timedOut_; }
 
+  // A header of the last answer (name in any letter case), as the server sent it; empty
+  // when there was none, when it is longer than `most` characters (traced), or when the
+  // request has been closed (after a deadline). Call after Execute.
+  std::wstring ResponseHeader(const wchar_t* name, size_t most) const;
+
   // The split address, after Connect.
   bool IsHttps() const { return isHttps_; }
   const std::wstring& Path() const { return path_; }
@@ -54,6 +59,10 @@ class HttpClient {
   // the chunk that passed it is stored, so a server that streams without end cannot keep
   // the request alive. No limit in the base.
   virtual uint64_t GetBodyLimit();
+
+  // True asks for a compressed body (gzip or deflate) and has WinINet decode it, so that
+  // the body stored is the document itself. False in the base.
+  virtual bool AcceptsCompression();
 
  private:
   // Execute within the deadline, which closes the connection and the request when it runs out.

@@ -12,13 +12,14 @@ std::atomic<DWORD> deadlineOverride{0};
 std::atomic<int> runningWorkers{0};
 
 struct WorkerStart {
-  void (*body)(HWND);
-  HWND frame;
+  std::function<void()> body;
 };
 
 void __cdecl WorkerThread(void* argument) {
-  const WorkerStart start = *std::unique_ptr<WorkerStart>(static_cast<WorkerStart*>(argument));
-  start.body(start.frame);
+  {
+    const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(argument));
+    start->body();
+  }  // what the body held is released before the worker counts as ended
   runningWorkers.fetch_sub(1);
 }
 
@@ -28,6 +29,15 @@ win::InternetHandle OpenInternetSession() {
   win::InternetHandle session(::InternetOpenW(L"pellora", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (session) SetNetworkTimeouts(session.Get());
   return session;
+}
+
+void SkipRevocationCheck(HINTERNET request) {
+  DWORD security = 0;
+  DWORD size = sizeof(security);
+  if (::InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &security, &size)) {
+    security |= SECURITY_FLAG_IGNORE_REVOCATION;
+    ::InternetSetOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof(security));
+  }
 }
 
 void SetNetworkTimeouts(HINTERNET handle) {
@@ -132,7 +142,11 @@ Bounded RunWithin(std::function<void()> body, DWORD ms) {
 }
 
 bool StartNetWorker(void (*body)(HWND), HWND frame) {
-  auto start = std::make_unique<WorkerStart>(WorkerStart{body, frame});
+  return StartNetWorker([body, frame] { body(frame); });
+}
+
+bool StartNetWorker(std::function<void()> body) {
+  auto start = std::make_unique<WorkerStart>(WorkerStart{std::move(body)});
   runningWorkers.fetch_add(1);
   if (::_beginthread(WorkerThread, 0, start.get()) == static_cast<uintptr_t>(-1)) {
     runningWorkers.fetch_sub(1);

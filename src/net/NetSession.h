@@ -21,6 +21,11 @@ win::InternetHandle OpenInternetSession();
 // take only the connect time-out over from their session.
 void SetNetworkTimeouts(HINTERNET handle);
 
+// On an HTTPS request: leaves revocation alone unchecked. An unreachable revocation server
+// would fail every HTTPS request (and Wine cannot check it at all); chain, name and dates
+// stay checked.
+void SkipRevocationCheck(HINTERNET request);
+
 // The time-out the next sessions get: `ms`, or kNetworkTimeoutMs again when `ms` is 0.
 // For tests, which cannot wait 30 seconds for a silent server.
 void SetNetworkTimeoutForTesting(DWORD ms);
@@ -86,6 +91,8 @@ Bounded RunWithin(std::function<void()> body, DWORD ms);
 // Runs `body(frame)` on a thread of its own (_beginthread) and counts it as live until
 // `body` has returned and released everything. False when the thread could not start.
 bool StartNetWorker(void (*body)(HWND frame), HWND frame);
+// The same for a body that carries what it needs.
+bool StartNetWorker(std::function<void()> body);
 
 // The workers started and not yet finished.
 int RunningNetWorkers();

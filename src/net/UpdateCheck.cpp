@@ -56,11 +56,13 @@ std::optional<std::wstring> AskForVersion(const HttpUrl& where, int port) {
   deadline.Watch(connection);
   SetNetworkTimeouts(connection.Get());
   const std::wstring object = L"/Ver/?ver=" + GetProgramVersion() + L"&name=pellora";
-  request.Reset(::HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), nullptr, nullptr, nullptr,
-                                   INTERNET_FLAG_EXISTING_CONNECT, 1));
+  // "https://host" is asked over TLS with the certificate checked; any other form in plain HTTP.
+  const DWORD flags = INTERNET_FLAG_EXISTING_CONNECT | (where.isHttps ? INTERNET_FLAG_SECURE : 0);
+  request.Reset(::HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), nullptr, nullptr, nullptr, flags, 1));
   if (!request) return std::nullopt;
   deadline.Watch(request);
   SetNetworkTimeouts(request.Get());
+  if (where.isHttps) SkipRevocationCheck(request.Get());
   if (!::HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0)) return std::nullopt;
 
   DWORD status = 0;

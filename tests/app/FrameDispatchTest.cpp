@@ -8,6 +8,7 @@
 #include "app/FrameFixture.h"
 #include "display/NotifyWnd.h"
 #include "display/VersionNotifyWnd.h"
+#include "net/FeedFetcher.h"
 #include "res/resource.h"
 #include "support/TraceCapture.h"
 #include "support/net/Loopback.h"
@@ -285,4 +286,29 @@ TEST_F(FrameDispatchTest, TheMainWindowFadesWhileTheBrowserFrameIsActive) {
   ::GetLayeredWindowAttributes(frame.Hwnd(), nullptr, &alpha, nullptr);
   EXPECT_EQ(alpha, 255);
   ::DestroyWindow(other);
+}
+
+namespace {
+bool connected = true;
+bool Connected() { return connected; }
+}  // namespace
+
+TEST_F(FrameDispatchTest, AWakeFromSleepOrAnOfflineRunRefreshesOnceTheConnectionIsBack) {
+  SetConnectionProbeForTesting(&Connected);
+  EndedAgo(0);
+  EXPECT_EQ(RunsAfterTick(), 0u);  // not due by the clock
+  ::SendMessageW(frame.Hwnd(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+  EXPECT_EQ(RunsAfterTick(), 1u);
+  ASSERT_TRUE(test::PumpUntil([&] { return !frame.Fetching(); }));
+  EXPECT_EQ(RunsAfterTick(), 0u);  // back to the usual schedule
+
+  // A run that found no connection: asked at once, then not again within ten seconds.
+  connected = false;
+  ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kEnd, kEndOffline);
+  EXPECT_EQ(RunsAfterTick(), 0u);
+  connected = true;
+  EXPECT_EQ(RunsAfterTick(), 0u);
+  ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kEnd, kEndOffline);
+  EXPECT_EQ(RunsAfterTick(), 1u);
+  SetConnectionProbeForTesting(nullptr);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "app/RefreshSchedule.h"
 
 TEST(RefreshSchedule, IntervalIsTheSettingInSecondsFromTenToADay) {
@@ -27,4 +29,15 @@ TEST(RefreshSchedule, DueCountsFromTheEndOfTheLastFetchAcrossTheTickWrap) {
   EXPECT_FALSE(RefreshDue(0x00001000u, 0xFFFFF000u, 30));
   EXPECT_TRUE(RefreshDue(0x00007600u, 0xFFFFF000u, 30));
   EXPECT_FALSE(RefreshDue(0xFFFFF100u, 0xFFFFF000u, 30));
+}
+
+TEST(ReconnectWatch, PollsAtOnceThenEveryTenSecondsForFiveMinutesAcrossTheWrap) {
+  for (uint32_t start : {1000u, 0xFFFFF000u}) {
+    ReconnectWatch watch;
+    watch.Start(start);
+    const bool due[] = {watch.PollDue(start), watch.PollDue(start + 9999), watch.PollDue(start + 10000),
+                        watch.PollDue(start + 300000), watch.PollDue(start + 310001)};
+    EXPECT_EQ(std::vector<bool>(due, due + 5), (std::vector<bool>{true, false, true, true, false}));
+    EXPECT_FALSE(watch.Active());  // five minutes are over
+  }
 }

@@ -38,8 +38,9 @@ std::map<std::string, std::string> DecodeEvent(const std::string& line) {
 
 }  // namespace
 
-PythonTestServer::PythonTestServer(bool tls) {
-  control_ = StartLifelinedServer(PELLORA_TEST_PYTHON, PELLORA_TEST_SERVER_SCRIPT, tls ? L" --tls" : L"",
+PythonTestServer::PythonTestServer(bool tls, bool testCa) {
+  control_ = StartLifelinedServer(PELLORA_TEST_PYTHON, PELLORA_TEST_SERVER_SCRIPT,
+                                  tls ? (testCa ? L" --tls --test-ca" : L" --tls") : L"",
                                   kStartTimeoutMs, error_);
   if (control_ == INVALID_SOCKET) return;
   std::string line;

@@ -13,7 +13,9 @@ namespace test {
 
 class PythonTestServer {
  public:
-  explicit PythonTestServer(bool tls);
+  // `testCa`: the certificate is issued for "localhost" by a test CA whose PEM text is the
+  // first event (event "ca", field "pem").
+  explicit PythonTestServer(bool tls, bool testCa = false);
   ~PythonTestServer();
   PythonTestServer(const PythonTestServer&) = delete;
   PythonTestServer& operator=(const PythonTestServer&) = delete;

@@ -1,18 +1,20 @@
 #!/usr/bin/env python3
 """A test server for the network tests, started by the test process itself.
 
-usage: test_server.py --control-port N [--tls]
+usage: test_server.py --control-port N [--tls [--test-ca]]
 
 Listens on 127.0.0.1 (a free port), plain HTTP or HTTPS with a self-signed certificate
-made at start with openssl, then connects to the test's control port on 127.0.0.1 and
-writes "PORT <n>". Every event is reported on that connection as one line of a flat JSON
+made at start with openssl (--test-ca: one for "localhost" only, issued by a test CA whose
+certificate is the first event, ca: pem), then connects to the test's control port on
+127.0.0.1 and writes "PORT <n>". Every event is reported on that connection as one line of a flat JSON
 object whose values are all hexadecimal UTF-8 (so the test needs no JSON parser):
   event=request: method, target, content_type, body_length, and for multipart bodies
     boundary, defects (comma separated), parts (count), and per part i: part<i>_content_type,
     part<i>_disposition, part<i>_name, part<i>_filename, part<i>_payload (the bytes)
   event=tls_error: reason (the TLS library's, or the exception's type name)
   event=no_request: stage (handshake or request), when a connection stayed silent
-Every request is answered with 200 and "ok". The server exits when the control
+Every request is answered with 200 and "ok" (a target starting with "/feed": a small RSS
+document). The server exits when the control
 connection closes (the test ended, however it ended) or after a safety time limit.
 """
 import argparse
@@ -28,6 +30,7 @@ import sys
 import tempfile
 import threading
 
+FEED = b'<rss><channel><title>over TLS</title></channel></rss>'
 LIFETIME_LIMIT = 300.0
 SILENCE_TIMEOUT = 2.0
 
@@ -41,6 +44,22 @@ def make_certificate(folder):
          "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1"],
         check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return cert, key
+
+
+def make_ca_certificate(folder):
+    """A test CA, and a certificate it issued for "localhost" alone: (cert, key, CA PEM)."""
+    def run(*arguments):
+        subprocess.run(["openssl", *arguments], check=True, cwd=folder,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    run("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-keyout", "ca.key", "-out", "ca.pem",
+        "-subj", "/CN=pellora test CA", "-addext", "basicConstraints=critical,CA:TRUE")
+    run("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "key.pem", "-out", "leaf.csr", "-subj", "/CN=localhost")
+    with open(os.path.join(folder, "leaf.ext"), "w") as ext:
+        ext.write("subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth\n")
+    run("x509", "-req", "-in", "leaf.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-days", "2",
+        "-out", "cert.pem", "-extfile", "leaf.ext")
+    with open(os.path.join(folder, "ca.pem")) as ca:
+        return os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem"), ca.read()
 
 
 def parse_multipart(content_type, body):
@@ -157,8 +176,9 @@ class Server:
                 boundary, parts, defects = parse_multipart(event["content_type"], body)
                 event.update(boundary=boundary, parts=parts, defects=defects)
             self.report(event)
-            conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
-                         b"Content-Length: 2\r\nConnection: close\r\n\r\nok")
+            body = FEED if event["target"].startswith("/feed") else b"ok"
+            conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: %d\r\n"
+                         b"Connection: close\r\n\r\n%s" % (len(body), body))
         except OSError:
             pass
         finally:
@@ -169,13 +189,18 @@ def main():
     arguments = argparse.ArgumentParser()
     arguments.add_argument("--control-port", type=int, required=True)
     arguments.add_argument("--tls", action="store_true")
+    arguments.add_argument("--test-ca", action="store_true")
     options = arguments.parse_args()
 
     folder = tempfile.mkdtemp(prefix="pellora-test-server-")
     try:
         tls_context = None
+        ca_pem = None
         if options.tls:
-            cert, key = make_certificate(folder)
+            if options.test_ca:
+                cert, key, ca_pem = make_ca_certificate(folder)
+            else:
+                cert, key = make_certificate(folder)
             tls_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             tls_context.load_cert_chain(cert, key)
     finally:
@@ -185,6 +210,8 @@ def main():
     control.settimeout(None)
     server = Server(control, tls_context)
     control.sendall(b"PORT %d\n" % server.listener.getsockname()[1])
+    if ca_pem is not None:
+        server.report({"event": "ca", "pem": ca_pem})
 
     # From here on nothing may hold the test's output open once the test has ended.
     null = os.open(os.devnull, os.O_RDWR)
