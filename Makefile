@@ -3,7 +3,7 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := test
 JOBS ?= 2
 
-.PHONY: run stop test bootstrap native win64 win32 test-native test-win64 fuzz-smoke fuzz-test bench clean dist
+.PHONY: run stop test bootstrap native win64 win32 test-native test-win64 check-includes fuzz-smoke fuzz-test bench clean dist
 
 bootstrap:
 	@scripts/bootstrap
@@ -30,7 +30,11 @@ test-win64: win64
 dist: win64 win32
 	scripts/make-dist
 
-test: test-native dist test-win64 fuzz-test
+test: check-includes test-native dist test-win64 fuzz-test
+
+# Who may include whom among the source rooms (docs/ARCHITECTURE.md); also a native ctest entry.
+check-includes:
+	scripts/check-includes
 
 # A short fuzzing run of the document core on its seed corpus, every time.
 fuzz-test: bootstrap
@@ -52,4 +56,4 @@ clean:
 
 # PELLORA_DPI=144 make stop ends a demo started with PELLORA_DPI=144 make run.
 stop:
-	@if [[ -x build/run/pctl.exe ]]; then PELLORA_WINE_SESSION=1 WINEPREFIX=$(CURDIR)/build/wine/$(if $(filter-out 96,$(PELLORA_DPI)),prefix-dpi$(PELLORA_DPI),prefix) WINEDEBUG=-all /usr/lib/wine/wine64 build/run/pctl.exe command 32771 || true; fi
+	@if [[ -x build/run/pctl.exe ]]; then PELLORA_WINE_SESSION=1 WINEPREFIX=$(CURDIR)/build/wine/$(if $(filter-out 96,$(PELLORA_DPI)),prefix-dpi$(PELLORA_DPI),prefix) WINEDEBUG=-all /usr/lib/wine/wine64 build/run/pctl.exe command $$(python3 scripts/resource_ids.py IDM_EXIT) || true; fi

@@ -1,8 +1,10 @@
 # GoogleTest from Debian's sources, built by us for every configuration.
 set(PELLORA_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
-add_subdirectory(${PELLORA_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+# Plain variables: GoogleTest's option() takes them (policy CMP0077) and a user's cache
+# entries stay as they are.
+set(INSTALL_GTEST OFF)
+set(BUILD_GMOCK ON)
+add_subdirectory(${PELLORA_GTEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 include(GoogleTest)
 
 # pellora_add_test(<name> SOURCES ... [LIBS ...] [WINDOWS] [DESKTOP] [TIMEOUT seconds])
@@ -36,4 +38,37 @@ function(pellora_add_test name)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     PROPERTIES ${properties})
+endfunction()
+
+# pellora_add_python_tests(<prefix> MODULES <module>... [TIMEOUT seconds] [DESKTOP]
+#                          [ENVIRONMENT NAME=value...])
+# Every `def test_...` of every unittest class in the modules (Python files of the calling
+# folder) becomes its own ctest entry <prefix>.<test name>, run with the test interpreter
+# from that folder. A test added to a module is registered at the next configure.
+function(pellora_add_python_tests prefix)
+  cmake_parse_arguments(T "DESKTOP" "TIMEOUT" "MODULES;ENVIRONMENT" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  list(APPEND T_ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
+  foreach(module ${T_MODULES})
+    set(file ${CMAKE_CURRENT_SOURCE_DIR}/${module}.py)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
+    file(STRINGS ${file} lines REGEX "^(class [A-Za-z_0-9]+\\(|    def test_[A-Za-z_0-9]+\\()")
+    set(class "")
+    foreach(line ${lines})
+      if(line MATCHES "^class ([A-Za-z_0-9]+)")
+        set(class ${CMAKE_MATCH_1})
+      elseif(line MATCHES "def (test_[A-Za-z_0-9]+)")
+        set(name ${prefix}.${CMAKE_MATCH_1})
+        add_test(NAME ${name}
+          COMMAND ${PELLORA_TEST_PYTHON3} -m unittest -v ${module}.${class}.${CMAKE_MATCH_1}
+          WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+        set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENVIRONMENT}")
+        if(T_DESKTOP)
+          set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
+        endif()
+      endif()
+    endforeach()
+  endforeach()
 endfunction()

@@ -19,7 +19,7 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APP}"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define SETTINGS_KEY "SOFTWARE\${APP}"
-!define EXIT_COMMAND 32771
+; EXIT_COMMAND (the exit command id) comes from scripts/make-dist, read from resource.h.
 
 Name "${APP} ${VERSION}"
 OutFile "${OUTFILE}"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/TextUtil.h"
+#include "common/CharClass.h"
 
 struct LiteralNode {
   std::wstring name, text;

@@ -22,6 +22,7 @@
 #include "display/PointFont.h"
 #include "win/Dpi.h"
 #include "display/TickerWnd.h"
+#include "res/resource.h"
 #include "win/Handles.h"
 #include "win/Window.h"
 
@@ -200,8 +201,8 @@ void CursorAway() { ::SetCursorPos(20, 600); }
 void BenchTicker(HWND owner, DWORD seconds) {
   TickerWnd ticker;
   if (!ticker.Create(owner)) return;
-  ticker.SendUser(frame_code::kMain, reinterpret_cast<LPARAM>(owner));
-  for (const auto& t : Titles()) ticker.PostUser(frame_code::kAdd, reinterpret_cast<LPARAM>(new ViewRequest(t, L"")));
+  SendFrameCode(ticker.Hwnd(), frame_code::kMain, reinterpret_cast<LPARAM>(owner));
+  for (const auto& t : Titles()) PostFrameCode(ticker.Hwnd(), frame_code::kAdd, reinterpret_cast<LPARAM>(new ViewRequest(t, L"")));
   CursorAway();
   ::ShowWindow(ticker.Hwnd(), SW_SHOWNOACTIVATE);
   PumpFor(1000);
@@ -254,7 +255,7 @@ class LoggedNotifyWnd : public NotifyWnd {
 
 void BenchPopup(HWND owner) {
   TimedStack stack;
-  stack.Configure(false, 150, 60, owner);
+  stack.Configure(false, 150, 60, owner, IDB_CLOSE);
   CursorAway();
   bool gone = false;
   CpuSample start = CpuSample::Now();
@@ -273,7 +274,7 @@ void BenchPopup(HWND owner) {
 // A pinned popup (a keyword match) waits on screen until clicked, possibly all day.
 void BenchPinned(HWND owner, DWORD seconds) {
   TimedStack stack;
-  stack.Configure(false, 150, 60, owner);
+  stack.Configure(false, 150, 60, owner, IDB_CLOSE);
   CursorAway();
   bool gone = false;
   auto* popup = new LoggedNotifyWnd(owner, &gone);

@@ -109,7 +109,7 @@ int wmain() {
     ::ShowWindow(frame.Hwnd(), SW_SHOWNORMAL);
 
     const ULONGLONG start = ::GetTickCount64();
-    frame.PostUser(frame_code::kRun, 0);
+    PostFrameCode(frame.Hwnd(), frame_code::kRun, 0);
     ULONGLONG last = start, longest = 0;
     MSG msg;
     bool started = false;

@@ -189,7 +189,7 @@ Figures RunTree(int channels, int items, bool batched) {
   double t = Now();
   for (auto& channel : records) {
     if (batched) tree.BeginUpdate();
-    for (CTreeItem* record : channel) tree.AddItem(record, true);
+    for (CTreeItem* record : channel) tree.AddItem(std::unique_ptr<CTreeItem>(record), true);
     if (batched) tree.EndUpdate();
   }
   f.add = Now() - t;
@@ -328,13 +328,13 @@ int Screenshot(const wchar_t* path) {
   auto addChannel = [&](const wchar_t* url, const wchar_t* title, bool expanded, std::vector<Sample> items) {
     auto* channel = new CChannel(url, L"id");
     channel->title = title;
-    tree.AddItem(channel, expanded);
+    tree.AddItem(std::unique_ptr<CTreeItem>(channel), expanded);
     int n = 0;
     for (const Sample& s : items) {
       auto* item = new CFeedItem(channel, f, std::wstring(url) + L"/" + std::to_wstring(n), s.title, s.title, 1000, n);
       item->unread = s.unread;
       ++n;
-      tree.AddItem(item, true);
+      tree.AddItem(std::unique_ptr<CTreeItem>(item), true);
     }
   };
   addChannel(L"http://a", L"기술 뉴스 - Technology headlines of the day", true,

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "config/ConfigStore.h"
+#include "config/Settings.h"
 
 std::vector<StoredChannel> StoredChannels() {
   std::vector<std::wstring> ids;
@@ -11,7 +12,7 @@ std::vector<StoredChannel> StoredChannels() {
   std::vector<StoredChannel> channels;
   channels.reserve(ids.size());
   for (std::wstring& id : ids) {
-    std::wstring url = Config().GetString(section::Channel(id), L"URL", L"");
+    std::wstring url = setting::Get(setting::kUrl, id);
     channels.push_back({std::move(id), std::move(url)});
   }
   return channels;
@@ -31,7 +32,7 @@ std::wstring StoreNewChannel(const std::wstring& url) {
     const int low = std::rand();
     std::swprintf(buffer, 16, L"%04x%04x", high, low);
     id = buffer;
-  } while (!Config().GetString(section::Channel(id), L"URL", L"").empty());
-  Config().SetString(section::Channel(id), L"URL", url);
+  } while (!setting::Get(setting::kUrl, id).empty());
+  setting::Set(setting::kUrl, id, url);
   return id;
 }

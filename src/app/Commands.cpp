@@ -9,6 +9,7 @@
 #include "app/PelloraApp.h"
 #include "channels/TreeItem.h"
 #include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "res/resource.h"
 #include "win/Dialog.h"
 #include "win/FileDialog.h"
@@ -37,10 +38,10 @@ bool CMainFrame::OnCommand(UINT id, UINT code, HWND control) {
       OnExit();
       return true;
     case IDM_NOTI:
-      OnToggleChannelValue(L"NOTI", 0);
+      OnToggleChannelValue(setting::kNoti);
       return true;
     case IDM_TICKER:
-      OnToggleChannelValue(L"TICKER", 1);
+      OnToggleChannelValue(setting::kTicker);
       return true;
     case IDM_RSS_TICKER:
       OnShowTicker();
@@ -49,13 +50,13 @@ bool CMainFrame::OnCommand(UINT id, UINT code, HWND control) {
       OnTopMost();
       return true;
     case IDM_INTERNAL:
-      Config().SetInt(section::kConfig, L"INTERNAL", Negated(Config().GetInt(section::kConfig, L"INTERNAL", 0)));
+      setting::Set(setting::kInternal, Negated(setting::Get(setting::kInternal)));
       return true;
     case IDM_REFRESH:
-      PostUser(frame_code::kRun, 0);
+      PostFrameCode(Hwnd(), frame_code::kRun);
       return true;
     case IDM_VERSION:
-      PostUser(frame_code::kVer, 0);
+      PostFrameCode(Hwnd(), frame_code::kVer);
       return true;
     case ID_APP_ABOUT:
       PelloraApp::ShowAbout(Hwnd());
@@ -84,32 +85,30 @@ bool CMainFrame::OnCommand(UINT id, UINT code, HWND control) {
 
 bool CMainFrame::OnUpdateCommand(UINT id, win::CommandState& state) {
   CChannel* channel = SelectedChannel();
-  auto channelValue = [channel](const wchar_t* value, int def) {
-    return Config().GetInt(section::Channel(channel->id), value, def);
-  };
+  auto channelValue = [channel](const setting::IntValue& value) { return setting::Get(value, channel->id); };
   switch (id) {
     case IDM_TICKER:
-      state.SetCheck(channel && channelValue(L"TICKER", 1) != 0);
+      state.SetCheck(channel && channelValue(setting::kTicker) != 0);
       return true;
     case IDM_NOTI:
-      state.SetCheck(channel && channelValue(L"NOTI", 0) != 0);
+      state.SetCheck(channel && channelValue(setting::kNoti) != 0);
       return true;
     case IDM_MOD_RSS:
     case IDM_DEL_RSS:
       state.Enable(channel != nullptr);
       return true;
     case IDM_KEYWORD:
-      state.Enable(channel && channelValue(L"NOTI", 0) != 0);
+      state.Enable(channel && channelValue(setting::kNoti) != 0);
       return true;
     case IDM_RSS_TICKER:
-      state.SetCheck(Config().GetInt(section::kConfig, L"RSS_TICKER", 1) != 0);
+      state.SetCheck(setting::Get(setting::kRssTicker) != 0);
       state.Enable(!feedItems_.empty());
       return true;
     case IDM_TOPMOST:
-      state.SetCheck(Config().GetInt(section::kWindow, L"MAIN_TOPMOST", 0) != 0);
+      state.SetCheck(setting::Get(setting::kMainTopmost) != 0);
       return true;
     case IDM_INTERNAL:
-      state.SetCheck(Config().GetInt(section::kConfig, L"INTERNAL", 0) != 0);
+      state.SetCheck(setting::Get(setting::kInternal) != 0);
       return true;
     case IDM_REFRESH:
       state.Enable(!fetching_);
@@ -118,22 +117,19 @@ bool CMainFrame::OnUpdateCommand(UINT id, win::CommandState& state) {
   return false;
 }
 
-void CMainFrame::OnToggleChannelValue(const wchar_t* value, int def) {
-  if (CChannel* channel = SelectedChannel()) {
-    const std::wstring section = section::Channel(channel->id);
-    Config().SetInt(section, value, Negated(Config().GetInt(section, value, def)));
-  }
+void CMainFrame::OnToggleChannelValue(const setting::IntValue& value) {
+  if (CChannel* channel = SelectedChannel()) setting::Set(value, channel->id, Negated(setting::Get(value, channel->id)));
 }
 
 void CMainFrame::OnShowTicker() {
-  const int on = Negated(Config().GetInt(section::kConfig, L"RSS_TICKER", 1));
-  Config().SetInt(section::kConfig, L"RSS_TICKER", on);
+  const int on = Negated(setting::Get(setting::kRssTicker));
+  setting::Set(setting::kRssTicker, on);
   ::ShowWindow(ticker_.Hwnd(), on == 1 ? SW_SHOWNOACTIVATE : SW_HIDE);
 }
 
 void CMainFrame::OnTopMost() {
-  const int was = Config().GetInt(section::kWindow, L"MAIN_TOPMOST", 0);
-  Config().SetInt(section::kWindow, L"MAIN_TOPMOST", Negated(was));
+  const int was = setting::Get(setting::kMainTopmost);
+  setting::Set(setting::kMainTopmost, Negated(was));
   LONG ex = ::GetWindowLongW(Hwnd(), GWL_EXSTYLE);
   ex = was ? (ex & ~WS_EX_TOPMOST) : (ex | WS_EX_TOPMOST);
   ::SetWindowLongW(Hwnd(), GWL_EXSTYLE, ex);
@@ -157,8 +153,7 @@ void CMainFrame::OnAddChannel() {
     return;
   }
   const std::wstring id = StoreNewChannel(url);
-  auto* channel = new CChannel(url, id);
-  if (!tree_.AddItem(channel, true)) delete channel;
+  tree_.AddItem(std::make_unique<CChannel>(url, id), true);
 }
 
 void CMainFrame::OnModifyChannel() {
@@ -166,7 +161,7 @@ void CMainFrame::OnModifyChannel() {
   if (!channel) return;
   const std::wstring id = channel->id;
   const std::wstring key = channel->key;
-  const std::wstring old = Config().GetString(section::Channel(id), L"URL", L"");
+  const std::wstring old = setting::Get(setting::kUrl, id);
   InputDialog dialog(InputDialog::kModifyCaption, old);
   if (dialog.DoModal(Hwnd()) != IDOK) return;
   const std::wstring url = dialog.editText;
@@ -175,10 +170,9 @@ void CMainFrame::OnModifyChannel() {
     win::ShowMessageBox(Hwnd(), kDuplicateAddressText, AppTitle(), MB_OK);
     return;
   }
-  Config().SetString(section::Channel(id), L"URL", url);
+  setting::Set(setting::kUrl, id, url);
   RemoveRecords({tree_.FindItem(key)});  // with its feed items, which leave feedItems_ too
-  auto* renewed = new CChannel(url, id);
-  if (!tree_.AddItem(renewed, true)) delete renewed;
+  tree_.AddItem(std::make_unique<CChannel>(url, id), true);
 }
 
 void CMainFrame::OnDeleteChannel() {
@@ -187,16 +181,15 @@ void CMainFrame::OnDeleteChannel() {
   if (!channel) return;
   if (!channel->id.empty()) Config().DeleteSection(section::Channel(channel->id));
   const std::wstring key = channel->key;
-  ::SendMessageW(Hwnd(), WM_USER, frame_code::kDel, reinterpret_cast<LPARAM>(key.c_str()));
+  SendFrameCode(Hwnd(), frame_code::kDel, key.c_str());
 }
 
 void CMainFrame::OnKeyword() {
   CChannel* channel = SelectedChannel();
   if (!channel) return;
-  const std::wstring section = section::Channel(channel->id);
-  const std::wstring stored = Config().GetString(section, L"KEYWORD", L"");
+  const std::wstring stored = setting::Get(setting::kKeyword, channel->id);
   InputDialog dialog(InputDialog::kKeywordCaption, stored);
-  if (dialog.DoModal(Hwnd()) == IDOK && dialog.editText != stored) Config().SetString(section, L"KEYWORD", dialog.editText);
+  if (dialog.DoModal(Hwnd()) == IDOK && dialog.editText != stored) setting::Set(setting::kKeyword, channel->id, dialog.editText);
 }
 
 void CMainFrame::OnImportOpml() {
@@ -208,12 +201,11 @@ void CMainFrame::OnImportOpml() {
     outcome = ImportOpmlFile(
         path, [this](const std::wstring& url) { return tree_.FindItem(url) != nullptr; },
         [this](const std::wstring& url, const std::wstring& id) {
-          auto* channel = new CChannel(url, id);
-          if (!tree_.AddItem(channel, true)) delete channel;
+          tree_.AddItem(std::make_unique<CChannel>(url, id), true);
         });
   }
   win::ShowMessageBox(Hwnd(), outcome.message, AppTitle(), MB_OK | (outcome.ok ? MB_ICONINFORMATION : MB_ICONWARNING));
-  if (outcome.added > 0) PostUser(frame_code::kRun, 0);
+  if (outcome.added > 0) PostFrameCode(Hwnd(), frame_code::kRun);
 }
 
 void CMainFrame::OnExportOpml() {

@@ -11,6 +11,7 @@
 #include "common/Links.h"
 #include "common/WindowAlpha.h"
 #include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "display/TrayWndItem.h"
 #include "display/VersionNotifyWnd.h"
 #include "doc/TextDecode.h"
@@ -70,8 +71,8 @@ LRESULT CMainFrame::OnFrameMessage(FrameCode code, LPARAM arg) {
       OnEnd(arg);
       break;
     case frame_code::kAdd:
-      // The answer tells the sender whether the tree took the item (and owns it now).
-      return arg && tree_.AddItem(reinterpret_cast<CTreeItem*>(arg), true) ? 1 : 0;
+      // The item is the frame's from here on; the answer tells whether the tree kept it.
+      return arg && AddFeedItem(std::unique_ptr<CTreeItem>(reinterpret_cast<CTreeItem*>(arg))) ? 1 : 0;
     case frame_code::kDel:
       if (arg) RemoveRecords({tree_.FindItem(reinterpret_cast<const wchar_t*>(arg))});
       break;
@@ -88,18 +89,20 @@ void CMainFrame::OnTray() {
   trayIcon_->SetTip(win::LoadResString(IDR_MAINFRAME).c_str());
 }
 
-void CMainFrame::QueuePopup(CTrayWndItem* popup) {
-  popupQueue_.push_back(popup);
+void CMainFrame::QueuePopup(std::unique_ptr<CTrayWndItem> popup) {
+  popupQueue_.push_back(std::move(popup));
   if (popupsShown_ == 0) {
     popupsShown_ = 1;
-    notifyStack_.ShowPopup(popupQueue_.front());
+    notifyStack_.ShowPopup(popupQueue_.front().get());
   }
 }
 
 void CMainFrame::PopupGone(CTrayWndItem* popup) {
   // Called synchronously when a popup leaves the stack (clicked, or being destroyed): from
   // now on the queue must not hand that pointer to anyone.
-  std::replace(popupQueue_.begin(), popupQueue_.end(), popup, static_cast<CTrayWndItem*>(nullptr));
+  // The popup frees itself (or is being freed): its entry lets go without deleting it.
+  for (std::unique_ptr<CTrayWndItem>& entry : popupQueue_)
+    if (entry.get() == popup) (void)entry.release();
 }
 
 void CMainFrame::OnPopupNews(LPARAM code) {
@@ -112,24 +115,27 @@ void CMainFrame::OnPopupNews(LPARAM code) {
   // where no popup is ever shown again, and the waiting popup in front would be dropped.
   if (popupsShown_ <= 0) return;
   popupsShown_ -= 1;
-  if (!popupQueue_.empty()) popupQueue_.pop_front();  // only the pointer: a shown popup frees itself
+  if (!popupQueue_.empty()) {
+    (void)popupQueue_.front().release();  // only the entry: a shown popup frees itself
+    popupQueue_.pop_front();
+  }
   if (popupQueue_.empty()) {
     ShowTickerIfItHasEntries();
   } else if (popupsShown_ == 0) {
     popupsShown_ = 1;
-    notifyStack_.ShowPopup(popupQueue_.front());
+    notifyStack_.ShowPopup(popupQueue_.front().get());
   }
 }
 
 void CMainFrame::ShowTickerIfItHasEntries() {
-  if (ticker_.HasEntries() && Config().GetInt(section::kConfig, L"RSS_TICKER", 1) != 0)
+  if (ticker_.HasEntries() && setting::Get(setting::kRssTicker) != 0)
     ::ShowWindow(ticker_.Hwnd(), SW_SHOWNOACTIVATE);
 }
 
 void CMainFrame::OnView(const ViewRequest& request) {
   if (!IsWebLink(request.link)) {
     DebugTrace(L"not a web link, not opened : %ls\n", request.link.c_str());
-  } else if (Config().GetInt(section::kConfig, L"INTERNAL", 0) != 0) {
+  } else if (setting::Get(setting::kInternal) != 0) {
     HWND view = viewFrame_.Hwnd();
     ::SetWindowTextW(view, request.title.c_str());
     viewFrame_.Browser().Navigate(request.link);
@@ -158,7 +164,7 @@ void CMainFrame::OnVersionReply(const wchar_t* reply) {
   std::wstring version = tokens.NextToken(L" \r\n");
   if (version != GetProgramVersion()) {
     std::wstring link = tokens.NextToken(L" \r\n");
-    QueuePopup(new VersionNotifyWnd(link, version));
+    QueuePopup(std::make_unique<VersionNotifyWnd>(link, version));
   } else if (lastVersion_ == version) {
     win::ShowMessageBox(Hwnd(), kLatestVersionText, win::LoadResString(IDS_APP_TITLE), MB_OK | MB_ICONINFORMATION);
   }
@@ -255,7 +261,7 @@ void CMainFrame::OnTimer(UINT_PTR id) {
   }
 
   const unsigned now = ::GetTickCount();
-  const int seconds = Config().GetInt(section::kConfig, L"RSS_TIMER", 30);
+  const int seconds = setting::Get(setting::kRssTimer);
   // Back from sleep or offline: refresh as soon as the connection is there again.
   const bool due = RefreshDue(now, lastFetchEnd_, seconds) ||
                    (!fetching_ && reconnect_.PollDue(now) && IsInternetConnected());
@@ -265,7 +271,7 @@ void CMainFrame::OnTimer(UINT_PTR id) {
   HWND focus = ::GetFocus();
   if (focus != Hwnd() && focus != tree_.Hwnd() && !saver) {
     reconnect_.Stop();
-    PostUser(frame_code::kRun, 0);
+    PostFrameCode(Hwnd(), frame_code::kRun);
   }
 }
 

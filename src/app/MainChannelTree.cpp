@@ -1,7 +1,12 @@
 #include "app/MainChannelTree.h"
 
-#include "app/MainFrame.h"
 #include "res/resource.h"
+
+MainChannelTree::MainChannelTree(std::function<void(CTreeItem&)> itemRemoved)
+    : itemRemoved_(std::move(itemRemoved)) {
+  CChannel::SetMenuCommands(ChannelMenuCommands{IDM_TICKER, IDM_NOTI, IDM_KEYWORD, IDM_MOD_RSS, IDM_DEL_RSS,
+                                                IDM_ADD_RSS, IDM_IMPORT_OPML, IDM_EXPORT_OPML});
+}
 
 void MainChannelTree::AddMenuHook(HMENU menu) {
   ::AppendMenuW(menu, MF_STRING, IDM_REFRESH, L"\xC0C8\xB85C\xACE0\xCE68");  // 새로고침
@@ -11,4 +16,4 @@ void MainChannelTree::AddMenuHook(HMENU menu) {
   ::AppendMenuW(menu, MF_STRING, IDM_EXPORT_OPML, L"OPML 내보내기...");
 }
 
-void MainChannelTree::OnItemRemoved(CTreeItem& item) { frame_.FeedItemRemoved(item); }
+void MainChannelTree::OnItemRemoved(CTreeItem& item) { itemRemoved_(item); }

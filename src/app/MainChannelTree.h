@@ -1,18 +1,20 @@
 #pragma once
+#include <functional>
+#include <utility>
+
 #include "channels/ChannelTree.h"
 
-class CMainFrame;
-
-// The main frame's tree: a right click on empty space offers refresh and add, and every
-// record the tree destroys leaves the frame's list of feed items first.
+// The main frame's tree: a right click on empty space offers refresh and add, channels
+// offer the frame's channel commands, and every record the tree destroys is reported
+// (the frame drops it from its list of feed items first).
 class MainChannelTree : public ChannelTree {
  public:
-  explicit MainChannelTree(CMainFrame& frame) : frame_(frame) {}
+  explicit MainChannelTree(std::function<void(CTreeItem&)> itemRemoved);
 
  protected:
   void AddMenuHook(HMENU menu) override;
   void OnItemRemoved(CTreeItem& item) override;
 
  private:
-  CMainFrame& frame_;
+  std::function<void(CTreeItem&)> itemRemoved_;
 };

@@ -17,23 +17,20 @@
 namespace {
 constexpr UINT_PTR kTimer = 0;
 
-Box ToBox(const RECT& r) { return Box{r.left, r.top, r.right, r.bottom}; }
 }  // namespace
 
 const wchar_t* const CMainFrame::kFirstStartQuestion =
     L"\xD658\xACBD\xC124\xC815\xC744 \xB808\xC9C0\xC2A4\xD2B8\xB9AC\xC5D0 \xC800\xC7A5\xD558\xC2DC\xACA0"
     L"\xC2B5\xB2C8\xAE4C?\n\nYes(Registry), No(ini)";  // 환경설정을 레지스트리에 저장하시겠습니까?
 
-CMainFrame::CMainFrame() : notifyStack_(*this), tree_(*this) {}
+CMainFrame::CMainFrame()
+    : notifyStack_([this](CTrayWndItem* popup) { PopupGone(popup); }),
+      tree_([this](CTreeItem& item) { FeedItemRemoved(item); }) {}
 
 CMainFrame::~CMainFrame() {
   // Popups still waiting belong to the frame; shown ones destroy themselves, or go with
   // the stack below.
-  while (!popupQueue_.empty()) {
-    CTrayWndItem* popup = popupQueue_.front();
-    popupQueue_.pop_front();
-    delete popup;
-  }
+  DestroyQueuedPopups();
   Destroy();
 }
 
@@ -43,7 +40,7 @@ bool CMainFrame::PreCreateWindow(CREATESTRUCTW& cs) {
   if (!FrameWindow::PreCreateWindow(cs)) return false;
   cs.dwExStyle |= WS_EX_LAYERED;
   cs.dwExStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
-  if (Config().GetInt(section::kWindow, L"MAIN_TOPMOST", 0)) cs.dwExStyle |= WS_EX_TOPMOST;
+  if (setting::Get(setting::kMainTopmost)) cs.dwExStyle |= WS_EX_TOPMOST;
   cs.lpszClass = PlainClass();
   // Defaults: the left edge from the work area's width, the top edge from its bottom; the
   // default size scales with the DPI, a stored one is physical pixels.
@@ -51,18 +48,18 @@ bool CMainFrame::PreCreateWindow(CREATESTRUCTW& cs) {
   const int dpi = win::PrimaryMonitorDpi();
   const int width = ScaleForDpi(200, dpi);
   const int height = ScaleForDpi(300, dpi);
-  cs.x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"MAIN_X", (work.right - work.left) - width));
-  cs.y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"MAIN_Y", work.bottom - height));
-  cs.cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"MAIN_CX", width), width,
+  cs.x = setting::WindowCoordinate(setting::GetOr(setting::kMainX, (work.right - work.left) - width));
+  cs.y = setting::WindowCoordinate(setting::GetOr(setting::kMainY, work.bottom - height));
+  cs.cx = setting::WindowExtent(setting::GetOr(setting::kMainCx, width), width,
                                 ::GetSystemMetrics(SM_CXMIN), work.right - work.left);
-  cs.cy = setting::WindowExtent(Config().GetInt(section::kWindow, L"MAIN_CY", height), height,
+  cs.cy = setting::WindowExtent(setting::GetOr(setting::kMainCy, height), height,
                                 ::GetSystemMetrics(SM_CYMIN), work.bottom - work.top);
   return true;
 }
 
 int CMainFrame::OnCreate() {
   // First start: neither the registry key nor the .ini file exists yet.
-  if (Config().CheckRegistryKey() == -1) {
+  if (Config().CheckRegistryKey() == ConfigStore::StoreState::NoRegistryKey) {
     if (win::ShowMessageBox(Hwnd(), kFirstStartQuestion, win::LoadResString(IDS_APP_TITLE), MB_YESNO) == IDNO)
       Config().CreateIniFile();
     else
@@ -75,13 +72,13 @@ int CMainFrame::OnCreate() {
                     static_cast<UINT_PTR>(-1)))
     return -1;
   tree_.LoadImages(IDB_TREE);
-  notifyStack_.Configure(false, 150, 60, Hwnd());
+  notifyStack_.Configure(false, 150, 60, Hwnd(), IDB_CLOSE);
 
   CreateTrayIcon();
   std::wstring title = win::LoadResString(IDR_MAINFRAME);
   ::SetWindowTextW(Hwnd(), title.c_str());
   // Ours to destroy: a window does not destroy the icons it is given.
-  smallIcon_.Reset(LoadSmallIcon(IDI_TRAY));
+  smallIcon_.Reset(win::LoadSmallIcon(IDI_TRAY));
   ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
   trayIcon_->SetTip(title.c_str());
   trayIcon_->SetIcon(IDI_TRAY);
@@ -93,12 +90,12 @@ int CMainFrame::OnCreate() {
   popupsShown_ = 0;
   SetWindowAlpha(Hwnd(), opacity_);
 
-  viewFrame_.Create();
+  viewFrame_.Create(IDR_VIEWFRAME, IDI_TRAY);
   ticker_.Create(Hwnd());
-  ::SendMessageW(ticker_.Hwnd(), WM_USER, frame_code::kMain, reinterpret_cast<LPARAM>(Hwnd()));
+  SendFrameCode(ticker_.Hwnd(), frame_code::kMain, Hwnd());
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
-  PostUser(frame_code::kVer, 0);
+  PostFrameCode(Hwnd(), frame_code::kVer);
   ::SetTimer(Hwnd(), kTimer, 1000, nullptr);
 
   // Keep the window inside the work area of its monitor, with its size.
@@ -124,13 +121,13 @@ void CMainFrame::OnSetFocus() {
   if (tree_.Hwnd()) ::SetFocus(tree_.Hwnd());
 }
 
-void CMainFrame::OnSize(UINT type) {
+void CMainFrame::OnSize(UINT type, int, int) {
   if (type == SIZE_RESTORED && !::IsIconic(Hwnd()) && !::IsZoomed(Hwnd())) {
     RECT r = win::WindowRect(Hwnd());
-    Config().SetInt(section::kWindow, L"MAIN_X", r.left);
-    Config().SetInt(section::kWindow, L"MAIN_Y", r.top);
-    Config().SetInt(section::kWindow, L"MAIN_CX", r.right - r.left);
-    Config().SetInt(section::kWindow, L"MAIN_CY", r.bottom - r.top);
+    setting::Set(setting::kMainX, r.left);
+    setting::Set(setting::kMainY, r.top);
+    setting::Set(setting::kMainCx, r.right - r.left);
+    setting::Set(setting::kMainCy, r.bottom - r.top);
   }
   if (type != SIZE_MINIMIZED && tree_.Hwnd()) {
     RECT client = win::ClientRect(Hwnd());
@@ -145,24 +142,30 @@ void CMainFrame::OnMove() {
   Box snapped = SnapMainWindow(window, ToBox(win::NearestWorkArea(Hwnd())));
   if (snapped != window)
     ::MoveWindow(Hwnd(), snapped.left, snapped.top, snapped.Width(), snapped.Height(), TRUE);
-  Config().SetInt(section::kWindow, L"MAIN_X", snapped.left);
-  Config().SetInt(section::kWindow, L"MAIN_Y", snapped.top);
+  setting::Set(setting::kMainX, snapped.left);
+  setting::Set(setting::kMainY, snapped.top);
 }
 
-void CMainFrame::OnClose() {
+bool CMainFrame::OnClose() {
   // The frame hides instead of closing; only the exit command ends the program.
   const bool tickerShown = ticker_.Hwnd() && ::IsWindowVisible(ticker_.Hwnd());
   ::ShowWindow(Hwnd(), SW_SHOWMINIMIZED);
   ::ShowWindow(Hwnd(), SW_HIDE);
   if (tickerShown) ::ShowWindow(ticker_.Hwnd(), SW_SHOWNOACTIVATE);
+  return true;
+}
+
+void CMainFrame::DestroyQueuedPopups() {
+  // One at a time, out of the queue first: a shown popup's destructor reports it gone,
+  // which looks through the queue.
+  while (!popupQueue_.empty()) {
+    std::unique_ptr<CTrayWndItem> popup = std::move(popupQueue_.front());
+    popupQueue_.pop_front();
+  }
 }
 
 void CMainFrame::OnExit() {
-  while (!popupQueue_.empty()) {
-    CTrayWndItem* popup = popupQueue_.front();
-    popupQueue_.pop_front();
-    delete popup;
-  }
+  DestroyQueuedPopups();
   if (trayIcon_) {
     trayIcon_->Destroy();
     trayIcon_.reset();  // removes the icon from the notification area
@@ -180,39 +183,17 @@ bool CMainFrame::PreTranslateMessage(MSG& msg) {
 
 LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   // "TaskbarCreated" is a registered message, known only at run time.
-  if (taskbarCreated_ && msg == taskbarCreated_) PostUser(frame_code::kTray, 0);
-
-  switch (msg) {
-    case WM_CREATE:
-      if (FrameWindow::OnMessage(msg, wParam, lParam) == -1) return -1;
-      return OnCreate();
-    case WM_DPICHANGED:
-      // Placed where the system suggests; the stored place stays physical pixels.
-      win::ApplySuggestedRect(Hwnd(), lParam);
-      tree_.OnDpiChanged(HIWORD(wParam));
-      return 0;
-    case WM_SETFOCUS:
-      OnSetFocus();
-      return 0;
-    case WM_SIZE:
-      FrameWindow::OnMessage(msg, wParam, lParam);
-      OnSize(static_cast<UINT>(wParam));
-      return 0;
-    case WM_MOVE:
-      FrameWindow::OnMessage(msg, wParam, lParam);
-      OnMove();
-      return 0;
-    case WM_CLOSE:
-      OnClose();
-      return 0;
-    case WM_TIMER:
-      OnTimer(wParam);
-      break;  // every timer message also goes to the default procedure
-    case WM_USER:
-      return OnFrameMessage(static_cast<FrameCode>(wParam), lParam);
-    case WM_POWERBROADCAST:
-      if (wParam == PBT_APMRESUMEAUTOMATIC) OnResume();
-      return TRUE;
+  if (taskbarCreated_ && msg == taskbarCreated_) PostFrameCode(Hwnd(), frame_code::kTray);
+  if (msg == WM_POWERBROADCAST) {
+    if (wParam == PBT_APMRESUMEAUTOMATIC) OnResume();
+    return TRUE;
   }
   return FrameWindow::OnMessage(msg, wParam, lParam);
+}
+
+bool CMainFrame::OnDpiChanged(int dpi, const RECT& suggested) {
+  // Placed where the system suggests; the stored place stays physical pixels.
+  win::ApplySuggestedRect(Hwnd(), suggested);
+  tree_.OnDpiChanged(dpi);
+  return true;
 }

@@ -15,13 +15,14 @@
 #include "app/RefreshSchedule.h"
 #include "common/FrameCode.h"
 #include "common/Records.h"
+#include "config/Settings.h"
 #include "display/TickerWnd.h"
+#include "display/TrayWndItem.h"
 #include "display/ViewFrm.h"
 #include "win/FrameWindow.h"
 
 class CFeedItem;
 class CChannel;
-class CTrayWndItem;
 struct LinkQuery;
 
 class CMainFrame : public win::FrameWindow {
@@ -34,14 +35,17 @@ class CMainFrame : public win::FrameWindow {
 
   bool PreTranslateMessage(MSG& msg) override;
 
-  // The popup queue: popups are shown one at a time, in arrival order; the frame owns
-  // them while they wait.
-  void QueuePopup(CTrayWndItem* popup);
+  // The popup queue: popups are shown one at a time, in arrival order; the queue owns
+  // them while they wait, and the one in front until it is shown and gone.
+  void QueuePopup(std::unique_ptr<CTrayWndItem> popup);
 
   // Interprets one channel's download result into the tree, the ticker and popups.
   void ProcessFeed(const FeedResult& result);
   // 'NEW' from the fetch thread: marks the links the tree does not hold.
   void MarkUnknownLinks(LinkQuery& query) const;
+  // Adds a feed item to the tree, expanded under its channel ('ADD'); true when the tree
+  // took it (and owns it now).
+  bool AddFeedItem(std::unique_ptr<CTreeItem> item);
 
   // State, for the windows and tests that need to look.
   MainTrayIcon* Tray() const { return trayIcon_.get(); }
@@ -51,7 +55,7 @@ class CMainFrame : public win::FrameWindow {
   const std::wstring& LastVersion() const { return lastVersion_; }
   int PopupsShown() const { return popupsShown_; }
   size_t QueuedPopups() const { return popupQueue_.size(); }
-  CTrayWndItem* QueuedPopup(size_t i) const { return i < popupQueue_.size() ? popupQueue_[i] : nullptr; }
+  CTrayWndItem* QueuedPopup(size_t i) const { return i < popupQueue_.size() ? popupQueue_[i].get() : nullptr; }
   const std::vector<CFeedItem*>& FeedItems() const { return feedItems_; }
   ChannelTree& Tree() { return tree_; }
   TickerWnd& Ticker() { return ticker_; }
@@ -67,26 +71,30 @@ class CMainFrame : public win::FrameWindow {
 
  protected:
   bool PreCreateWindow(CREATESTRUCTW& cs) override;
+  // The messages without a typed handler: the registered "TaskbarCreated" and the power
+  // broadcast.
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  // Creation and placement (MainFrame.cpp).
+  int OnCreate() override;
+  void OnSetFocus() override;
+  void OnSize(UINT type, int cx, int cy) override;
+  void OnMove() override;
+  bool OnClose() override;
+  bool OnDpiChanged(int dpi, const RECT& suggested) override;
+  // The private message and the timer (FrameMessages.cpp).
+  LRESULT OnFrameMessage(FrameCode code, LPARAM arg) override;
+  void OnTimer(UINT_PTR id) override;
+  // Commands (Commands.cpp).
   bool OnCommand(UINT id, UINT code, HWND control) override;
   bool OnUpdateCommand(UINT id, win::CommandState& state) override;
 
  private:
-  friend class MainChannelTree;
-  friend class MainNotifyStack;
-
   // Creation and placement (MainFrame.cpp).
-  int OnCreate();
-  void OnSetFocus();
-  void OnSize(UINT type);
-  void OnMove();
-  void OnClose();
   void OnExit();
   void CreateTrayIcon();
 
   // The private message, the timer and the popup queue (FrameMessages.cpp).
-  LRESULT OnFrameMessage(FrameCode code, LPARAM arg);
-  void OnTimer(UINT_PTR id);
   void OnTray();
   void OnPopupNews(LPARAM code);
   void OnView(const ViewRequest& request);
@@ -100,6 +108,7 @@ class CMainFrame : public win::FrameWindow {
   KnownFeeds ShownFeeds() const;
   void ShowTickerIfItHasEntries();
   void PopupGone(CTrayWndItem* popup);
+  void DestroyQueuedPopups();
   void FeedItemRemoved(CTreeItem& item);
   // Removes records (null ones are skipped) and whatever is below them from the tree, and
   // their feed items from feedItems_, in one pass.
@@ -108,7 +117,7 @@ class CMainFrame : public win::FrameWindow {
 
   // Commands (Commands.cpp).
   CChannel* SelectedChannel() const;
-  void OnToggleChannelValue(const wchar_t* value, int def);
+  void OnToggleChannelValue(const setting::IntValue& value);
   void OnShowTicker();
   void OnTopMost();
   void OnAddChannel();
@@ -126,7 +135,9 @@ class CMainFrame : public win::FrameWindow {
   unsigned char opacity_ = 100;
   std::wstring lastVersion_;
   std::unique_ptr<MainTrayIcon> trayIcon_;
-  std::deque<CTrayWndItem*> popupQueue_;  // owned while waiting; null once a shown one is gone
+  // Owned while waiting; a shown popup frees itself, and its entry lets go (null) once the
+  // stack reports it gone.
+  std::deque<std::unique_ptr<CTrayWndItem>> popupQueue_;
   int popupsShown_ = 0;
   MainNotifyStack notifyStack_;
   MainChannelTree tree_;

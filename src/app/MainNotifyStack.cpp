@@ -1,8 +1,8 @@
 #include "app/MainNotifyStack.h"
 
-#include "app/MainFrame.h"
+#include "common/FrameCode.h"
 
 void MainNotifyStack::OnPopupEvent(CTrayWndItem* popup, int code) {
-  if (code == 2) frame_.PopupGone(popup);
-  frame_.PostUser(frame_code::kNoti, code);
+  if (code == kRemoved) popupGone_(popup);
+  PostFrameCode(Owner(), frame_code::kNoti, code);
 }

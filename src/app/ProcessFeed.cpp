@@ -7,7 +7,7 @@
 #include "channels/TreeItem.h"
 #include "common/DebugTrace.h"
 #include "common/TextUtil.h"
-#include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "display/NotifyWnd.h"
 #include "doc/FeedReader.h"
 #include "doc/TextDecode.h"
@@ -44,8 +44,6 @@ void CMainFrame::MarkUnknownLinks(LinkQuery& query) const {
 }
 
 void CMainFrame::ProcessFeed(const FeedResult& result) {
-  const std::wstring section = section::Channel(result.id);
-
   // Read first: a channel seen for the first time goes into the tree under its own
   // title at once, instead of under its address and then moved (which sorts every
   // channel again, once per new channel). The fetch thread has usually read it already.
@@ -64,12 +62,10 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
       return;
     }
   } else {
-    channel = new CChannel(result.url, result.id);
-    if (feed.status == FeedDocument::Status::Parsed && feed.hasTitle) channel->title = feed.channelTitle;
-    if (!tree_.AddItem(channel, Config().GetInt(section, L"EXPAND", 1) != 0)) {
-      delete channel;
-      return;
-    }
+    auto created = std::make_unique<CChannel>(result.url, result.id);
+    if (feed.status == FeedDocument::Status::Parsed && feed.hasTitle) created->title = feed.channelTitle;
+    channel = created.get();
+    if (!tree_.AddItem(std::move(created), setting::Get(setting::kExpand, result.id) != 0)) return;
   }
 
   // Unchanged since the version the channel shows: items, title and loaded state stay, so
@@ -100,8 +96,8 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
       tree_.RefreshItem(result.url);
     }
 
-    const bool toTicker = Config().GetInt(section, L"TICKER", 1) != 0;
-    const bool notify = Config().GetInt(section, L"NOTI", 0) != 0;
+    const bool toTicker = setting::Get(setting::kTicker, result.id) != 0;
+    const bool notify = setting::Get(setting::kNoti, result.id) != 0;
     // A feed's new items are laid out and fitted once, not once per item, and reach the
     // ticker in one hand-over.
     ChannelTree::UpdateBatch batch(tree_);
@@ -124,21 +120,21 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
       }
 
       std::wstring tip = category.empty() ? title : L"[" + category + L"]" + title;
-      auto* item = new CFeedItem(channel, Hwnd(), link, title, tip, lastFetchEnd_, arrivalCounter_++);
+      auto created = std::make_unique<CFeedItem>(channel, Hwnd(), link, title, tip, lastFetchEnd_, arrivalCounter_++);
+      CFeedItem* item = created.get();
       if (prepared && index < prepared->cache.size() && prepared->cache[index] != PreparedFeed::Cache::NotAsked)
         item->TakeUrlCacheAnswer(prepared->cache[index] == PreparedFeed::Cache::Present);
       feedItems_.push_back(item);
-      if (::SendMessageW(Hwnd(), WM_USER, frame_code::kAdd, reinterpret_cast<LPARAM>(item)) == 0) {
-        feedItems_.pop_back();  // the tree refused it: it stays ours to free
-        delete item;
+      if (!AddFeedItem(std::move(created))) {
+        feedItems_.pop_back();  // the tree refused it, and freed it
         continue;
       }
       if (toTicker) tickerEntries.push_back(std::make_unique<ViewRequest>(title, link, L""));
       if (!channel->notYetLoaded && notify) {
-        auto* popup = new NotifyWnd(Hwnd(), channel->title, title, link, category);
+        auto popup = std::make_unique<NotifyWnd>(Hwnd(), channel->title, title, link, category);
         popup->SetDisplayTime(kPopupTime);
-        if (KeywordMatches(Config().GetString(section, L"KEYWORD", L""), title, category)) popup->SetDisplayTime(0);
-        QueuePopup(popup);
+        if (KeywordMatches(setting::Get(setting::kKeyword, result.id), title, category)) popup->SetDisplayTime(0);
+        QueuePopup(std::move(popup));
       }
       item->seen = true;
     }
@@ -153,3 +149,5 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
     if (item->parent == channel && !item->seen) gone.push_back(item);
   RemoveRecords(gone);
 }
+
+bool CMainFrame::AddFeedItem(std::unique_ptr<CTreeItem> item) { return tree_.AddItem(std::move(item), true); }

@@ -2,7 +2,6 @@
 
 #include <cwchar>
 
-#include "win/Dpi.h"
 #include "win/Handles.h"
 #include "win/Module.h"
 
@@ -10,16 +9,6 @@ namespace {
 const wchar_t kClass[] = L"pellora.TrayIcon";
 constexpr UINT_PTR kTimer = 0;
 }  // namespace
-
-HICON LoadSmallIcon(UINT resourceId) {
-  // An icon of our own (not a shared one), so that destroying it later is correct. The
-  // notification area is on the primary monitor; the .ico holds a picture for each size
-  // from 100 % to 300 %.
-  const int dpi = win::PrimaryMonitorDpi();
-  return static_cast<HICON>(::LoadImageW(win::Instance(), MAKEINTRESOURCEW(resourceId), IMAGE_ICON,
-                                         win::SystemMetricForDpi(SM_CXSMICON, dpi),
-                                         win::SystemMetricForDpi(SM_CYSMICON, dpi), 0));
-}
 
 TrayIcon::~TrayIcon() {
   if (nid_.hIcon) {
@@ -57,7 +46,7 @@ void TrayIcon::SetIcon(HICON icon) {
   ShowIcon(icon);
 }
 
-void TrayIcon::SetIcon(UINT resourceId) { SetIcon(LoadSmallIcon(static_cast<WORD>(resourceId))); }
+void TrayIcon::SetIcon(UINT resourceId) { SetIcon(win::LoadSmallIcon(static_cast<WORD>(resourceId))); }
 
 void TrayIcon::SetTip(const wchar_t* text) {
   const size_t capacity = sizeof(nid_.szTip) / sizeof(nid_.szTip[0]);
@@ -99,32 +88,32 @@ void TrayIcon::OnNotify(UINT mouseMessage) {
   ::PostMessageW(owner, WM_NULL, 0, 0);
 }
 
-LRESULT TrayIcon::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_CREATE:
-      nid_ = NOTIFYICONDATAW{};
-      // The version-2 form (up to the balloon fields): 936 bytes on x86. The icon needs
-      // nothing newer, and older shells accept this size.
-      nid_.cbSize = NOTIFYICONDATAW_V2_SIZE;
-      nid_.hWnd = Hwnd();
-      nid_.uID = 0;
-      nid_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-      nid_.uCallbackMessage = WM_USER;
-      return 0;
-    case WM_DESTROY:
-      if (!frames_.empty()) ::KillTimer(Hwnd(), kTimer);
-      break;
-    case WM_TIMER:
-      if (frameCount_ > 0 && !frames_.empty()) {
-        ShowIcon(LoadSmallIcon(static_cast<WORD>(frames_[frameIndex_])));
-        frameIndex_ = (frameIndex_ + 1) % frameCount_;
-      }
-      break;
-    case WM_USER:
-      OnNotify(static_cast<UINT>(lParam));
-      return 0;
+int TrayIcon::OnCreate() {
+  nid_ = NOTIFYICONDATAW{};
+  // The version-2 form (up to the balloon fields): 936 bytes on x86. The icon needs
+  // nothing newer, and older shells accept this size.
+  nid_.cbSize = NOTIFYICONDATAW_V2_SIZE;
+  nid_.hWnd = Hwnd();
+  nid_.uID = 0;
+  nid_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  nid_.uCallbackMessage = WM_USER;
+  return 0;
+}
+
+void TrayIcon::OnDestroy() {
+  if (!frames_.empty()) ::KillTimer(Hwnd(), kTimer);
+}
+
+void TrayIcon::OnTimer(UINT_PTR) {
+  if (frameCount_ > 0 && !frames_.empty()) {
+    ShowIcon(win::LoadSmallIcon(static_cast<WORD>(frames_[frameIndex_])));
+    frameIndex_ = (frameIndex_ + 1) % frameCount_;
   }
-  return Window::OnMessage(msg, wParam, lParam);
+}
+
+LRESULT TrayIcon::OnFrameMessage(uint32_t, LPARAM arg) {
+  OnNotify(static_cast<UINT>(arg));
+  return 0;
 }
 
 #if defined(__i386__) || defined(_M_IX86)

@@ -28,7 +28,11 @@ class TrayIcon : public win::Window {
  protected:
   virtual void OnTrayClick();
   virtual void FillTrayMenu(HMENU menu);
-  LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  int OnCreate() override;
+  void OnDestroy() override;
+  void OnTimer(UINT_PTR id) override;
+  // The shell's callback message (WM_USER here, not a frame code) with the mouse message.
+  LRESULT OnFrameMessage(uint32_t code, LPARAM arg) override;
 
  private:
   void StopAnimation();
@@ -40,6 +44,3 @@ class TrayIcon : public win::Window {
   int frameCount_ = 0;
   NOTIFYICONDATAW nid_{};
 };
-
-// Loads an icon resource of the program at the small-icon size (owned by the caller).
-HICON LoadSmallIcon(UINT resourceId);

@@ -144,7 +144,8 @@ CTreeItem* ChannelTree::FindItem(const std::wstring& key) const {
   return found == items_.end() ? nullptr : found->second.get();
 }
 
-bool ChannelTree::AddItem(CTreeItem* item, bool expanded) {
+bool ChannelTree::AddItem(std::unique_ptr<CTreeItem> owned, bool expanded) {
+  CTreeItem* item = owned.get();
   if (!item || !Hwnd() || items_.count(item->key)) return false;
   // A child goes under its parent's entry, which must be one of ours.
   if (item->parent && FindItem(item->parent->key) != item->parent) return false;
@@ -194,9 +195,7 @@ bool ChannelTree::AddItem(CTreeItem* item, bool expanded) {
     }
     item->treeHandle = handle;
     siblings.insert(place, item);
-    slot->second.reset(item);
-    // The record is ours now: nothing after this may throw it back at the caller, who
-    // would free it a second time.
+    slot->second = std::move(owned);
     try {
       FitLabels(item);  // when the batch ends, the control having laid the entry out
     } catch (const std::bad_alloc&) {
@@ -528,20 +527,20 @@ HTREEITEM ChannelTree::FirstVisible() const {
 
 // --- messages ----------------------------------------------------------------------------
 
+void ChannelTree::OnDestroy() {
+  // The tooltip is owned by the frame (a popup's owner is a top-level window), so it would
+  // outlive the tree.
+  if (toolTip_) ::DestroyWindow(std::exchange(toolTip_, nullptr));
+  toolItem_ = nullptr;
+}
+
+void ChannelTree::OnSize(UINT type, int, int) {
+  if (type != SIZE_MINIMIZED) FitAllLabels();
+}
+
 LRESULT ChannelTree::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   UpdateToolTip(msg, wParam, lParam);
   switch (msg) {
-    case WM_DESTROY:
-      // The tooltip is owned by the frame (a popup's owner is a top-level window), so it
-      // would outlive the tree.
-      if (toolTip_) ::DestroyWindow(std::exchange(toolTip_, nullptr));
-      toolItem_ = nullptr;
-      break;
-    case WM_SIZE: {
-      LRESULT result = DefaultMessage(msg, wParam, lParam);
-      if (wParam != SIZE_MINIMIZED) FitAllLabels();
-      return result;
-    }
     case WM_VSCROLL: {
       LRESULT result = DefaultMessage(msg, wParam, lParam);
       AfterScroll();
@@ -555,10 +554,7 @@ LRESULT ChannelTree::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       const POINT pt = PointOf(lParam);
       if (OnLButtonDown(pt)) return 0;
       LRESULT result = DefaultMessage(msg, wParam, lParam);
-      // A click on empty space leaves nothing selected, also when the control, taking the
-      // focus, selects an entry of its own accord (Wine's tree view does).
-      const HitResult hit = HitTest(pt);
-      if (!(hit.handle && (hit.flags & TVHT_ONITEM)) && Control(TVM_GETNEXTITEM, TVGN_CARET, 0)) Select(nullptr);
+      UndoSelectionTakenWithFocus(pt);
       return result;
     }
     case WM_LBUTTONUP:
@@ -811,17 +807,31 @@ void ChannelTree::HighlightDropTarget(HTREEITEM target) {
   const auto previous =
       reinterpret_cast<HTREEITEM>(Control(TVM_GETNEXTITEM, TVGN_DROPHILITE, 0));
   Control(TVM_SELECTITEM, TVGN_DROPHILITE, reinterpret_cast<LPARAM>(target));
-  // Wine's tree view ignores a request whose entry is the selected one, which for "none"
-  // is the case whenever nothing is selected: take the mark off by hand then.
-  if (!target && previous &&
-      (Control(TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(previous), TVIS_DROPHILITED) &
-       TVIS_DROPHILITED)) {
-    TVITEMW entry{};
-    entry.mask = TVIF_HANDLE | TVIF_STATE;
-    entry.hItem = previous;
-    entry.stateMask = TVIS_DROPHILITED;
-    Control(TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&entry));
-  }
+  if (!target) ClearDropHighlightLeftBehind(previous);
+}
+
+// --- platform workarounds ------------------------------------------------------------------
+
+// Wine: a click that gives the tree view the focus also selects an entry of the control's
+// own accord, even on empty space. A click on empty space leaves nothing selected here, as
+// on Windows.
+void ChannelTree::UndoSelectionTakenWithFocus(POINT click) {
+  const HitResult hit = HitTest(click);
+  if (!(hit.handle && (hit.flags & TVHT_ONITEM)) && Control(TVM_GETNEXTITEM, TVGN_CARET, 0)) Select(nullptr);
+}
+
+// Wine: TVM_SELECTITEM with TVGN_DROPHILITE is ignored when its entry is the selected one,
+// which for "none" is the case whenever nothing is selected, so the old mark stays. Taken
+// off by hand then (on Windows the mark is already gone and this does nothing).
+void ChannelTree::ClearDropHighlightLeftBehind(HTREEITEM previous) {
+  if (!previous ||
+      !(Control(TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(previous), TVIS_DROPHILITED) & TVIS_DROPHILITED))
+    return;
+  TVITEMW entry{};
+  entry.mask = TVIF_HANDLE | TVIF_STATE;
+  entry.hItem = previous;
+  entry.stateMask = TVIS_DROPHILITED;
+  Control(TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&entry));
 }
 
 // --- tooltips ----------------------------------------------------------------------------

@@ -34,10 +34,10 @@ class ChannelTree : public win::Window {
   bool Create(HWND parent, DWORD style, const RECT& rect, UINT_PTR id);
 
   CTreeItem* FindItem(const std::wstring& key) const;
-  // Shows the record under its parent (which must be shown) at its sorted place and takes
-  // ownership. False, with the record still the caller's, when its key is present or the
-  // control refuses it.
-  bool AddItem(CTreeItem* item, bool expanded);
+  // Shows the record under its parent (which must be shown) at its sorted place. The tree
+  // takes the record whether or not it succeeds: false, with the record destroyed, when its
+  // key is present, its parent is not shown or the control refuses it.
+  bool AddItem(std::unique_ptr<CTreeItem> item, bool expanded);
   // Removes and destroys the record with that key and everything below it.
   void RemoveItem(const std::wstring& key);
   // Removes and destroys these records (each must be shown) and everything below them,
@@ -87,6 +87,8 @@ class ChannelTree : public win::Window {
   virtual void OnItemRemoved(CTreeItem& item) {}
 
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void OnDestroy() override;
+  void OnSize(UINT type, int cx, int cy) override;
   bool OnReflectedNotify(NMHDR& header, LRESULT& result) override;
   bool OnAttached() override;
 
@@ -102,6 +104,9 @@ class ChannelTree : public win::Window {
   // our subclass has nothing to add to these, and under Wine every message through a
   // subclassed window costs two window-property lookups in the server (about 0.1 ms).
   LRESULT Control(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const;
+  // Platform workarounds (Wine's tree view), each explained where it is defined.
+  void UndoSelectionTakenWithFocus(POINT click);
+  void ClearDropHighlightLeftBehind(HTREEITEM previous);
   // The text part of an entry's rectangle; false for an entry that has no place on the
   // control (inside a collapsed parent).
   bool LabelRect(HTREEITEM entry, RECT& rect) const;

@@ -5,8 +5,7 @@
 #include "channels/SortKey.h"
 #include "common/FrameCode.h"
 #include "common/Records.h"
-#include "config/ConfigStore.h"
-#include "res/resource.h"
+#include "config/Settings.h"
 
 // --- CTreeItem ---------------------------------------------------------------------------
 
@@ -80,20 +79,27 @@ std::wstring CChannel::DisplayText(int maxChars) const { return Shortened(title,
 
 int CChannel::ImageIndex(bool expanded, bool) const { return expanded ? 1 : 0; }
 
+namespace {
+ChannelMenuCommands channelMenu;
+}  // namespace
+
+void CChannel::SetMenuCommands(const ChannelMenuCommands& commands) { channelMenu = commands; }
+
 void CChannel::FillContextMenu(HMENU menu) {
-  ::AppendMenuW(menu, MF_STRING, IDM_TICKER, L"티커표시");
-  ::AppendMenuW(menu, MF_STRING, IDM_NOTI, L"신규알림");
-  ::AppendMenuW(menu, MF_STRING, IDM_KEYWORD, L"알림창 고정 키워드");
-  ::AppendMenuW(menu, MF_STRING, IDM_MOD_RSS, L"RSS 링크 수정");
-  ::AppendMenuW(menu, MF_STRING, IDM_DEL_RSS, L"RSS 링크 삭제");
+  const ChannelMenuCommands& c = channelMenu;
+  ::AppendMenuW(menu, MF_STRING, c.ticker, L"티커표시");
+  ::AppendMenuW(menu, MF_STRING, c.notify, L"신규알림");
+  ::AppendMenuW(menu, MF_STRING, c.keyword, L"알림창 고정 키워드");
+  ::AppendMenuW(menu, MF_STRING, c.modify, L"RSS 링크 수정");
+  ::AppendMenuW(menu, MF_STRING, c.remove, L"RSS 링크 삭제");
   ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  ::AppendMenuW(menu, MF_STRING, IDM_ADD_RSS, L"RSS 링크 추가");
-  ::AppendMenuW(menu, MF_STRING, IDM_IMPORT_OPML, L"OPML 가져오기...");
-  ::AppendMenuW(menu, MF_STRING, IDM_EXPORT_OPML, L"OPML 내보내기...");
+  ::AppendMenuW(menu, MF_STRING, c.add, L"RSS 링크 추가");
+  ::AppendMenuW(menu, MF_STRING, c.importOpml, L"OPML 가져오기...");
+  ::AppendMenuW(menu, MF_STRING, c.exportOpml, L"OPML 내보내기...");
 }
 
 void CChannel::OnExpanded(int action) {
-  Config().SetInt(section::Channel(id), L"EXPAND", action == TVE_EXPAND ? 1 : 0);
+  setting::Set(setting::kExpand, id, action == TVE_EXPAND ? 1 : 0);
 }
 
 // --- CFeedItem ---------------------------------------------------------------------------
@@ -128,5 +134,5 @@ void CFeedItem::OnKey(UINT virtualKey) {
   if (virtualKey != VK_RETURN) return;
   // Sent, not posted: the request lives on this stack for the duration of the call.
   ViewRequest request(title, key, std::wstring());
-  ::SendMessageW(frame, WM_USER, frame_code::kView, reinterpret_cast<LPARAM>(&request));
+  SendFrameCode(frame, frame_code::kView, &request);
 }

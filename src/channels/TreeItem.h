@@ -52,10 +52,25 @@ class CTreeItem {
   std::wstring key;                // unique in the whole tree
 };
 
+// The commands of a channel's context menu: they are the main frame's, whose resources
+// number them, so the program gives them once at start.
+struct ChannelMenuCommands {
+  UINT ticker = 0;
+  UINT notify = 0;
+  UINT keyword = 0;
+  UINT modify = 0;
+  UINT remove = 0;
+  UINT add = 0;
+  UINT importOpml = 0;
+  UINT exportOpml = 0;
+};
+
 // One subscribed feed: key and title are its address until a feed has been parsed.
 class CChannel : public CTreeItem {
  public:
   CChannel(std::wstring url, std::wstring id);
+
+  static void SetMenuCommands(const ChannelMenuCommands& commands);
 
   std::wstring ClassName() const override;
   std::wstring DisplayText(int maxChars) const override;

@@ -1,16 +1,12 @@
 #include "common/Links.h"
 
+#include "common/CharClass.h"
 #include "common/DebugTrace.h"
 
 bool IsWebLink(std::wstring_view link) {
+  // Something must follow the scheme.
   auto startsWith = [link](std::wstring_view scheme) {
-    if (link.size() <= scheme.size()) return false;
-    for (size_t i = 0; i < scheme.size(); ++i) {
-      wchar_t c = link[i];
-      if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-      if (c != scheme[i]) return false;
-    }
-    return true;
+    return link.size() > scheme.size() && StartsWithIgnoreAsciiCase(link, scheme);
   };
   return startsWith(L"http://") || startsWith(L"https://");
 }

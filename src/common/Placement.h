@@ -9,6 +9,12 @@ struct Box {
   friend bool operator==(const Box&, const Box&) = default;
 };
 
+// A Box from anything with left, top, right and bottom (a Windows RECT).
+template <typename Rect>
+Box ToBox(const Rect& r) {
+  return Box{r.left, r.top, r.right, r.bottom};
+}
+
 // Edges closer than this many pixels (strictly) snap.
 inline constexpr long kSnapDistance = 15;
 

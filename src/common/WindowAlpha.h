@@ -10,3 +10,7 @@ constexpr BYTE AlphaFromPercent(int percent) {
 // Makes the window layered and sets its constant opacity. Does nothing where the
 // platform lacks SetLayeredWindowAttributes.
 void SetWindowAlpha(HWND window, int percent);
+
+// Sets the constant opacity of a window that is layered already; false where the platform
+// lacks SetLayeredWindowAttributes.
+bool SetLayeredAlpha(HWND window, BYTE alpha);

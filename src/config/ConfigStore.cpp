@@ -209,10 +209,12 @@ void ConfigStore::DeleteSection(const std::wstring& section) const {
   DeleteKeyTree(base.Get(), section.c_str());
 }
 
-int ConfigStore::CheckRegistryKey() const {
-  if (useIni_) return 1;
+ConfigStore::StoreState ConfigStore::CheckRegistryKey() const {
+  if (useIni_) return StoreState::IniFile;
   win::RegKey key;
-  return ::RegOpenKeyExW(rootKey_, basePath_.c_str(), 0, KEY_ALL_ACCESS, key.Put()) == ERROR_SUCCESS ? 0 : -1;
+  return ::RegOpenKeyExW(rootKey_, basePath_.c_str(), 0, KEY_ALL_ACCESS, key.Put()) == ERROR_SUCCESS
+             ? StoreState::RegistryKey
+             : StoreState::NoRegistryKey;
 }
 
 void ConfigStore::CreateRegistryKey() const {

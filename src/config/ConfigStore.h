@@ -24,8 +24,10 @@ class ConfigStore {
   void EnumSubsections(const std::wstring& section, std::vector<std::wstring>& out) const;
   // Registry: the section with all its subsections; .ini: that one section only.
   void DeleteSection(const std::wstring& section) const;
-  // 1 with the .ini back end; 0 when the registry key exists, -1 when it does not.
-  int CheckRegistryKey() const;
+  // Where the settings are: in the .ini file, in the program's registry key, or nowhere yet
+  // (the registry back end without its key: the first start).
+  enum class StoreState { IniFile, RegistryKey, NoRegistryKey };
+  StoreState CheckRegistryKey() const;
   // Creates the program's registry key (registry back end only), so that the choice of
   // the registry is remembered even before any value is written.
   void CreateRegistryKey() const;

@@ -4,7 +4,6 @@
 
 #include "common/DebugTrace.h"
 #include "common/Dpi.h"
-#include "display/TrayWndItem.h"
 #include "win/Dpi.h"
 #include "win/Window.h"
 
@@ -32,7 +31,8 @@ NotifyStack::~NotifyStack() {
   for (CTrayWndItem* popup : attached_) popup->stack_ = nullptr;
 }
 
-void NotifyStack::Configure(bool fromBottom, int popupWidth, int popupHeight, HWND owner) {
+void NotifyStack::Configure(bool fromBottom, int popupWidth, int popupHeight, HWND owner, UINT closeBitmap) {
+  closeBitmap_ = closeBitmap;
   fromBottom_ = fromBottom;
   popupWidth_ = popupWidth;
   popupHeight_ = popupHeight;

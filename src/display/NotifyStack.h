@@ -6,11 +6,10 @@
 
 #include <vector>
 
+#include "display/TrayWndItem.h"
 #include "win/Handles.h"
 
-class CTrayWndItem;
-
-class NotifyStack {
+class NotifyStack : public PopupPlacement {
  public:
   // Event codes of OnPopupEvent.
   static constexpr int kPlaced = 0;
@@ -25,7 +24,8 @@ class NotifyStack {
 
   // Rows grow upward from the bottom when fromBottom; `owner` (the frame) owns the popups.
   // The size is given at 96 DPI and scaled for the primary monitor's DPI at each placement.
-  void Configure(bool fromBottom, int popupWidth, int popupHeight, HWND owner);
+  // `closeBitmap` is the bitmap resource of the close button of the kinds that have one.
+  void Configure(bool fromBottom, int popupWidth, int popupHeight, HWND owner, UINT closeBitmap);
 
   // Places the popup and creates its window, which then fades in, stays and fades out by
   // itself. A popup whose window cannot be created is deleted again (and removed).
@@ -33,21 +33,21 @@ class NotifyStack {
   // Gives the popup the lowest free slot; returns the slot and fills its rectangle.
   int Place(CTrayWndItem* popup, RECT& rect);
   // Frees the popup's slot; nothing happens for a popup that holds none.
-  void Remove(CTrayWndItem* popup);
+  void Remove(CTrayWndItem* popup) override;
 
   size_t PlacedCount() const;
   bool IsPlaced(const CTrayWndItem* popup) const;
   HWND Owner() const { return owner_; }
+  UINT CloseBitmap() const override { return closeBitmap_; }
 
  protected:
   // Called with kPlaced, kShown or kRemoved; never while the slot lock is held.
   virtual void OnPopupEvent(CTrayWndItem* popup, int code) {}
 
  private:
-  friend class CTrayWndItem;
   // A shown popup leaves the stack's reach only when it is deleted.
-  void Detach(CTrayWndItem* popup);
-  void RaiseShown(CTrayWndItem* popup) { OnPopupEvent(popup, kShown); }
+  void Detach(CTrayWndItem* popup) override;
+  void PopupShown(CTrayWndItem* popup) override { OnPopupEvent(popup, kShown); }
 
   // One-count semaphore around `placed_`.
   class Lock {
@@ -67,6 +67,7 @@ class NotifyStack {
   int popupHeight_ = 60;
   int dpi_ = 96;  // of the last placement
   HWND owner_ = nullptr;
+  UINT closeBitmap_ = 0;
   std::vector<CTrayWndItem*> placed_;    // holding a slot, in order of placement
   std::vector<CTrayWndItem*> attached_;  // shown through this stack and not yet deleted
 };

@@ -5,7 +5,6 @@
 #include "common/FrameCode.h"
 #include "common/Records.h"
 #include "common/TextUtil.h"
-#include "res/resource.h"
 
 NotifyWnd::NotifyWnd(HWND frame, std::wstring channelTitle, std::wstring itemTitle, std::wstring link,
                      std::wstring category)
@@ -15,12 +14,12 @@ NotifyWnd::NotifyWnd(HWND frame, std::wstring channelTitle, std::wstring itemTit
       link_(std::move(link)),
       category_(std::move(category)) {}
 
-UINT NotifyWnd::CloseBitmap() { return IDB_CLOSE; }
+UINT NotifyWnd::CloseBitmap() { return StackCloseBitmap(); }
 
 void NotifyWnd::fun(int button) {
   if (button != 1) return;
   ViewRequest request(itemTitle_, link_, L"");
-  ::SendMessageW(frame_, WM_USER, frame_code::kView, reinterpret_cast<LPARAM>(&request));
+  SendFrameCode(frame_, frame_code::kView, &request);
 }
 
 void NotifyWnd::DrawContent(HDC dc) {

@@ -10,7 +10,7 @@
 #include "common/Placement.h"
 #include "common/SettingRanges.h"
 #include "common/WindowAlpha.h"
-#include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "display/PointFont.h"
 #include "win/Dpi.h"
 
@@ -23,7 +23,6 @@ constexpr int kDefaultTop = 50;
 constexpr int kWheelStart = -5;  // the wheel and the right button show a title from here
 constexpr int kStripWidths = 3;  // the cached strip is this many windows wide
 
-Box ToBox(const RECT& r) { return Box{r.left, r.top, r.right, r.bottom}; }
 }  // namespace
 
 TickerWnd::TickerWnd() : current_(entries_.end()) {}
@@ -39,9 +38,9 @@ bool TickerWnd::Create(HWND owner) {
   // Stored places and widths are physical pixels; only the defaults and the height scale.
   dpi_ = win::PrimaryMonitorDpi();
   const int defaultWidth = Px(kDefaultWidth);
-  const int x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"TICKER_X", work.right - defaultWidth));
-  const int y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"TICKER_Y", Px(kDefaultTop)));
-  const int cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"TICKER_CX", defaultWidth), defaultWidth,
+  const int x = setting::WindowCoordinate(setting::GetOr(setting::kTickerX, work.right - defaultWidth));
+  const int y = setting::WindowCoordinate(setting::GetOr(setting::kTickerY, Px(kDefaultTop)));
+  const int cx = setting::WindowExtent(setting::GetOr(setting::kTickerCx, defaultWidth), defaultWidth,
                                        kMinWidth, work.right - work.left);
   if (!CreateEx(WS_EX_TOPMOST | WS_EX_LAYERED, kClassName, nullptr, WS_POPUP, x, y, cx, Px(kHeight), owner, nullptr))
     return false;
@@ -49,7 +48,7 @@ bool TickerWnd::Create(HWND owner) {
   if (const int dpi = win::WindowDpi(Hwnd()); dpi != dpi_) {
     const RECT r = win::WindowRect(Hwnd());
     const RECT resized{r.left, r.top, r.right, r.top + ScaleForDpi(kHeight, dpi)};
-    OnDpiChanged(dpi, reinterpret_cast<LPARAM>(&resized));
+    OnDpiChanged(dpi, resized);
   }
   KeepOnScreen();
   return true;
@@ -68,14 +67,14 @@ std::wstring TickerWnd::CurrentTitle() const {
 
 int TickerWnd::OnCreate() {
   // Fewer than one entry cannot scroll; a stored 0 or negative count keeps one.
-  capacity_ = setting::TickerCapacity(Config().GetInt(section::kConfig, L"TICKER_CNT", kDefaultCapacity));
+  capacity_ = setting::TickerCapacity(setting::Get(setting::kTickerCnt));
   current_ = entries_.end();
   offset_ = -Px(kGap);
   hovered_ = true;
   dragging_ = false;
   clickPoint_ = POINT{-1, -1};
   ::SetWindowTextW(Hwnd(), L"Pellora Ticker");
-  font_ = display::CreatePointFont(90, Config().GetString(section::kConfig, L"TICKER_FONT", L"Tahoma"), dpi_);
+  font_ = display::CreatePointFont(90, setting::Get(setting::kTickerFont), dpi_);
   UpdateTimer();
   SetWindowAlpha(Hwnd(), 100);
   return 0;
@@ -101,7 +100,23 @@ void TickerWnd::UpdateTimer() {
   }
 }
 
-void TickerWnd::OnTimer() {
+void TickerWnd::OnDestroy() {
+  ::KillTimer(Hwnd(), kTimer);
+  timerRunning_ = false;
+  entries_.clear();
+  ListChanged();
+  current_ = entries_.end();
+  {
+    std::lock_guard<std::mutex> guard(queueLock_);
+    queued_.clear();
+    wakePosted_ = false;
+  }
+  ReleaseBackBuffer();
+  font_.Reset();
+}
+
+void TickerWnd::OnTimer(UINT_PTR id) {
+  if (id != kTimer) return;
   TakeQueued();
   if (!::IsWindowVisible(Hwnd())) {
     UpdateTimer();
@@ -130,7 +145,7 @@ void TickerWnd::OnTimer() {
     ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEALL));
   }
   if (inside != hovered_) {
-    SetWindowAlpha(Hwnd(), inside ? 100 : setting::OpacityPercent(Config().GetInt(section::kConfig, L"TICKER_ALPHA", 60)));
+    SetWindowAlpha(Hwnd(), inside ? 100 : setting::OpacityPercent(setting::Get(setting::kTickerAlpha)));
     hovered_ = inside;
   }
 }
@@ -275,11 +290,11 @@ void TickerWnd::OnPaint() {
 void TickerWnd::SendView(std::optional<ViewRequest> clicked) {
   // Sent once painting is over, with a copy: whatever the frame does meanwhile (even
   // pumping messages that repaint and trim the list) cannot pull the entry from under it.
-  if (clicked) ::SendMessageW(::GetParent(Hwnd()), WM_USER, frame_code::kView, reinterpret_cast<LPARAM>(&*clicked));
+  if (clicked) SendFrameCode(::GetParent(Hwnd()), frame_code::kView, &*clicked);
 }
 
-void TickerWnd::OnFrameMessage(WPARAM code, LPARAM arg) {
-  switch (static_cast<FrameCode>(code)) {
+LRESULT TickerWnd::OnFrameMessage(uint32_t code, LPARAM arg) {
+  switch (code) {
     case frame_code::kAdd:
       if (arg) {
         entries_.push_back(Entry{std::unique_ptr<ViewRequest>(reinterpret_cast<ViewRequest*>(arg))});
@@ -293,6 +308,7 @@ void TickerWnd::OnFrameMessage(WPARAM code, LPARAM arg) {
       owner_ = reinterpret_cast<HWND>(arg);
       break;
   }
+  return 0;
 }
 
 void TickerWnd::Enqueue(std::vector<std::unique_ptr<ViewRequest>> entries) {
@@ -308,7 +324,7 @@ void TickerWnd::Enqueue(std::vector<std::unique_ptr<ViewRequest>> entries) {
     post = !wakePosted_;
     wakePosted_ = true;
   }
-  if (post && (!Hwnd() || !::PostMessageW(Hwnd(), WM_USER, frame_code::kAdd, 0))) {
+  if (post && (!Hwnd() || !PostFrameCode(Hwnd(), frame_code::kAdd))) {
     std::lock_guard<std::mutex> guard(queueLock_);
     wakePosted_ = false;  // the next Enqueue tries again; the timer takes them meanwhile
   }
@@ -392,41 +408,17 @@ void TickerWnd::OnMove() {
   if (snapped != window)
     ::SetWindowPos(Hwnd(), nullptr, snapped.left, snapped.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (::IsIconic(Hwnd()) || ::IsZoomed(Hwnd())) return;
-  Config().SetInt(section::kWindow, L"TICKER_X", snapped.left);
-  Config().SetInt(section::kWindow, L"TICKER_Y", snapped.top);
+  setting::Set(setting::kTickerX, snapped.left);
+  setting::Set(setting::kTickerY, snapped.top);
 }
 
 LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_CREATE:
-      if (Window::OnMessage(msg, wParam, lParam) == -1) return -1;
-      return OnCreate();
-    case WM_TIMER:
-      if (wParam == kTimer) OnTimer();
-      return 0;
     case WM_PAINT:
       OnPaint();
       return 0;
     case WM_ERASEBKGND:
       return 0;  // painting is double-buffered; erasing would only flicker
-    case WM_DESTROY:
-      Window::OnMessage(msg, wParam, lParam);
-      ::KillTimer(Hwnd(), kTimer);
-      timerRunning_ = false;
-      entries_.clear();
-      ListChanged();
-      current_ = entries_.end();
-      {
-        std::lock_guard<std::mutex> guard(queueLock_);
-        queued_.clear();
-        wakePosted_ = false;
-      }
-      ReleaseBackBuffer();
-      font_.Reset();
-      return 0;
-    case WM_USER:
-      OnFrameMessage(wParam, lParam);
-      return 0;
     case WM_MOUSEWHEEL:
       OnWheel(GET_WHEEL_DELTA_WPARAM(wParam));
       return 0;
@@ -450,13 +442,6 @@ LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         clickPoint_ = POINT{-1, -1};
       }
       return 0;
-    case WM_DPICHANGED:
-      OnDpiChanged(HIWORD(wParam), lParam);
-      return 0;
-    case WM_MOVE:
-      Window::OnMessage(msg, wParam, lParam);
-      OnMove();
-      return 0;
     case WM_WINDOWPOSCHANGED: {
       // Shown or hidden by ShowWindow or SetWindowPos alike; the default handling sends
       // WM_MOVE and WM_SIZE.
@@ -470,20 +455,19 @@ LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 int TickerWnd::Px(int pixels) const { return ScaleForDpi(pixels, dpi_); }
 
-void TickerWnd::OnDpiChanged(int dpi, LPARAM suggested) {
+bool TickerWnd::OnDpiChanged(int dpi, const RECT& suggested) {
   const int oldDpi = dpi_;
   dpi_ = dpi;
   // The width is the user's, in physical pixels; the height follows the DPI. Everything
   // measured or drawn with the old font goes.
-  if (const RECT* r = reinterpret_cast<const RECT*>(suggested)) {
-    const RECT now = win::WindowRect(Hwnd());
-    const RECT kept{r->left, r->top, r->left + (now.right - now.left), r->top + Px(kHeight)};
-    win::ApplySuggestedRect(Hwnd(), reinterpret_cast<LPARAM>(&kept));
-  }
+  const RECT now = win::WindowRect(Hwnd());
+  win::ApplySuggestedRect(
+      Hwnd(), RECT{suggested.left, suggested.top, suggested.left + (now.right - now.left), suggested.top + Px(kHeight)});
   ReleaseBackBuffer();  // it holds the old font selected
-  font_ = display::CreatePointFont(90, Config().GetString(section::kConfig, L"TICKER_FONT", L"Tahoma"), dpi_);
+  font_ = display::CreatePointFont(90, setting::Get(setting::kTickerFont), dpi_);
   for (Entry& entry : entries_) entry.extent = SIZE{-1, -1};
   ListChanged();
   offset_ = ::MulDiv(offset_, dpi_, oldDpi > 0 ? oldDpi : 96);
   ::InvalidateRect(Hwnd(), nullptr, FALSE);
+  return true;
 }

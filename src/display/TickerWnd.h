@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/Records.h"
+#include "config/Settings.h"
 #include "win/Handles.h"
 #include "win/Window.h"
 
@@ -27,7 +28,7 @@ class TickerWnd : public win::Window {
   static constexpr int kHeight = 18;       // the strip is always this high
   static constexpr int kGap = 40;          // pixels between two titles
   static constexpr UINT kPeriodMs = 40;    // one pixel of scrolling per tick
-  static constexpr int kDefaultCapacity = 100;
+  static constexpr int kDefaultCapacity = setting::kTickerCnt.def;
 
   TickerWnd();
   ~TickerWnd() override;
@@ -71,9 +72,10 @@ class TickerWnd : public win::Window {
     int cx;  // measured width
   };
 
-  int OnCreate();
+  int OnCreate() override;
+  void OnDestroy() override;
   void KeepOnScreen();
-  void OnTimer();
+  void OnTimer(UINT_PTR id) override;
   // The timer runs only while the strip is on screen: hidden, it has nothing to do.
   void UpdateTimer();
   void OnPaint();
@@ -90,7 +92,7 @@ class TickerWnd : public win::Window {
   SIZE Measure(Entry& entry);
   void Advance();
   void ListChanged() { ++listVersion_; }
-  void OnFrameMessage(WPARAM code, LPARAM arg);
+  LRESULT OnFrameMessage(uint32_t code, LPARAM arg) override;
   void OnWheel(int delta);
   void RestartCurrent();
   void TrimToCeiling();
@@ -98,11 +100,11 @@ class TickerWnd : public win::Window {
   void OnLButtonDown(POINT at, bool control);
   void OnMouseMove(POINT at);
   void OnLButtonUp();
-  void OnMove();
+  void OnMove() override;
   // A size at 96 DPI for the monitor the strip is on.
   int Px(int pixels) const;
   // The strip moved to a monitor of another DPI: new size, font and measurements.
-  void OnDpiChanged(int dpi, LPARAM suggested);
+  bool OnDpiChanged(int dpi, const RECT& suggested) override;
 
   mutable std::mutex queueLock_;
   std::vector<std::unique_ptr<ViewRequest>> queued_;  // under queueLock_

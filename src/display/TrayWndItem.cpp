@@ -7,7 +7,6 @@
 #include "common/Dpi.h"
 #include "common/TextUtil.h"
 #include "common/WindowAlpha.h"
-#include "display/NotifyStack.h"
 #include "display/PointFont.h"
 #include "win/Dpi.h"
 #include "win/Module.h"
@@ -19,20 +18,6 @@ constexpr COLORREF kTransparent = RGB(255, 0, 255);
 // While a popup is fully shown nothing moves: its timer only watches the display time,
 // which needs no 7 ms resolution. A pinned popup may sit on screen all day.
 constexpr UINT kRestingPeriodMs = 100;
-
-using SetLayeredFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
-
-// Looked up once: the program also starts where the function does not exist. The popup
-// is created layered, so only its alpha changes at every animation step.
-SetLayeredFn LayeredAttributes() {
-  static const SetLayeredFn function = [] {
-    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<SetLayeredFn>(
-                        reinterpret_cast<void*>(::GetProcAddress(user32, "SetLayeredWindowAttributes")))
-                  : nullptr;
-  }();
-  return function;
-}
 
 SIZE BitmapSize(HBITMAP bitmap) {
   BITMAP info{};
@@ -65,9 +50,11 @@ void CTrayWndItem::OnFinalMessage() {
 
 win::Font CTrayWndItem::CreateTextFont(int dpi) { return display::CreatePointFont(90, L"Tahoma", dpi); }
 
+UINT CTrayWndItem::StackCloseBitmap() const { return stack_ ? stack_->CloseBitmap() : 0; }
+
 int CTrayWndItem::Px(int pixels) const { return ScaleForDpi(pixels, dpi_); }
 
-bool CTrayWndItem::CreatePopup(NotifyStack* stack, int slot, const RECT& rect, int dpi, HWND owner) {
+bool CTrayWndItem::CreatePopup(PopupPlacement* stack, int slot, const RECT& rect, int dpi, HWND owner) {
   stack_ = stack;
   slot_ = slot;
   dpi_ = dpi;
@@ -99,17 +86,18 @@ void CTrayWndItem::LoadBitmaps() {
   backBitmap_.Reset(BackBitmap() ? load(BackBitmap()) : nullptr);
 }
 
-void CTrayWndItem::OnDpiChanged(int dpi, LPARAM suggested) {
+bool CTrayWndItem::OnDpiChanged(int dpi, const RECT& suggested) {
   dpi_ = dpi;
   font_.Reset();  // made again for the new DPI at the next paint
   LoadBitmaps();
-  if (const RECT* r = reinterpret_cast<const RECT*>(suggested)) {
-    // Popups only fade: where the window is, is where it stays and goes.
-    startRect_ = targetRect_ = currentRect_ = *r;
-    win::ApplySuggestedRect(Hwnd(), suggested);
-  }
+  // Popups only fade: where the window is, is where it stays and goes.
+  startRect_ = targetRect_ = currentRect_ = suggested;
+  win::ApplySuggestedRect(Hwnd(), suggested);
   Redraw();
+  return true;
 }
+
+void CTrayWndItem::OnDestroy() { ::KillTimer(Hwnd(), kTimer); }
 
 int CTrayWndItem::Step() {
   const DWORD now = ::GetTickCount();
@@ -130,7 +118,8 @@ bool CTrayWndItem::MoveTowards(const RECT& goal, int step) {
 
 void CTrayWndItem::ApplyAlpha() {
   if (alpha_ < 0 || alpha_ > 100) return;
-  if (SetLayeredFn setLayered = LayeredAttributes()) setLayered(Hwnd(), 0, AlphaFromPercent(alpha_), LWA_ALPHA);
+  // The popup is created layered, so only its alpha changes at every animation step.
+  SetLayeredAlpha(Hwnd(), AlphaFromPercent(alpha_));
 }
 
 void CTrayWndItem::SetPhase(int phase) {
@@ -142,7 +131,8 @@ void CTrayWndItem::SetPhase(int phase) {
 
 void CTrayWndItem::Redraw() { ::RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
 
-void CTrayWndItem::OnTimer() {
+void CTrayWndItem::OnTimer(UINT_PTR id) {
+  if (id != kTimer) return;
   switch (phase_) {
     case kAppearing: {
       const int step = Step();
@@ -154,7 +144,7 @@ void CTrayWndItem::OnTimer() {
       if (::EqualRect(&currentRect_, &targetRect_) && (alpha_ == 0 || alpha_ == 100)) {
         SetPhase(kShown);
         Redraw();
-        if (stack_) stack_->RaiseShown(this);
+        if (stack_) stack_->PopupShown(this);
       } else if (alpha_ == 0) {
         Redraw();
       }
@@ -269,17 +259,6 @@ void CTrayWndItem::DrawContent(HDC dc) {
 
 LRESULT CTrayWndItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_CREATE:
-      if (Window::OnMessage(msg, wParam, lParam) == -1) return -1;
-      return OnCreate();
-    case WM_TIMER:
-      Window::OnMessage(msg, wParam, lParam);
-      // Last: the tick that ends the fade-out deletes this object.
-      if (wParam == kTimer) OnTimer();
-      return 0;
-    case WM_DESTROY:
-      ::KillTimer(Hwnd(), kTimer);
-      break;
     case WM_MOUSEMOVE: {
       TRACKMOUSEEVENT track{};
       track.cbSize = sizeof(track);
@@ -304,9 +283,6 @@ LRESULT CTrayWndItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       OnClick(msg == WM_LBUTTONUP ? 1 : 2, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     }
-    case WM_DPICHANGED:
-      OnDpiChanged(HIWORD(wParam), lParam);
-      return 0;
     case WM_SHOWWINDOW:
       // Popups stay on screen when the owner is minimised.
       if (lParam == SW_PARENTCLOSING) return 0;

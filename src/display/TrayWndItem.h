@@ -13,7 +13,24 @@
 #include "win/Handles.h"
 #include "win/Window.h"
 
+class CTrayWndItem;
 class NotifyStack;
+
+// What a shown popup tells the one that placed it (the NotifyStack), and asks it.
+class PopupPlacement {
+ public:
+  // The popup has faded in completely.
+  virtual void PopupShown(CTrayWndItem* popup) = 0;
+  // The popup gives its slot back; nothing happens for a popup that holds none.
+  virtual void Remove(CTrayWndItem* popup) = 0;
+  // The popup is being deleted: it leaves the placement's reach.
+  virtual void Detach(CTrayWndItem* popup) = 0;
+  // The bitmap resource of the close button of the kinds that have one.
+  virtual UINT CloseBitmap() const = 0;
+
+ protected:
+  ~PopupPlacement() = default;
+};
 
 class CTrayWndItem : public win::Window {
  public:
@@ -62,16 +79,20 @@ class CTrayWndItem : public win::Window {
   // The body layout shared by the kinds: one line centred with an ellipsis, or several
   // lines word-wrapped and centred as a block in the middle of `box`.
   static void DrawBody(HDC dc, const std::wstring& text, RECT box);
+  // The close-button bitmap of the stack that shows the popup (0 before it is placed).
+  UINT StackCloseBitmap() const;
 
  private:
   friend class NotifyStack;
   // Creates the window at `rect` (the slot, laid out for `dpi`), owned by `owner`.
-  bool CreatePopup(NotifyStack* stack, int slot, const RECT& rect, int dpi, HWND owner);
+  bool CreatePopup(PopupPlacement* stack, int slot, const RECT& rect, int dpi, HWND owner);
 
-  int OnCreate();
+  int OnCreate() override;
+  void OnDestroy() override;
   void LoadBitmaps();
-  void OnDpiChanged(int dpi, LPARAM suggested);
-  void OnTimer();
+  bool OnDpiChanged(int dpi, const RECT& suggested) override;
+  // Last of everything: the tick that ends the fade-out deletes this object.
+  void OnTimer(UINT_PTR id) override;
   int Step();
   bool MoveTowards(const RECT& goal, int step);
   void ApplyAlpha();
@@ -83,7 +104,7 @@ class CTrayWndItem : public win::Window {
   void OnClick(int button, POINT at);
   void SetHovered(bool hovered);
 
-  NotifyStack* stack_ = nullptr;
+  PopupPlacement* stack_ = nullptr;
   int slot_ = -1;
   int dpi_ = 96;
   int alpha_ = 1;

@@ -3,12 +3,11 @@
 #include <utility>
 
 #include "common/Links.h"
-#include "res/resource.h"
 
 VersionNotifyWnd::VersionNotifyWnd(std::wstring link, std::wstring version)
     : link_(std::move(link)), version_(std::move(version)) {}
 
-UINT VersionNotifyWnd::CloseBitmap() { return IDB_CLOSE; }
+UINT VersionNotifyWnd::CloseBitmap() { return StackCloseBitmap(); }
 
 bool VersionNotifyWnd::OpenLink(const std::wstring& link) { return OpenLinkInShell(link); }
 

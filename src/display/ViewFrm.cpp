@@ -3,14 +3,11 @@
 #include "common/Dpi.h"
 #include "common/Placement.h"
 #include "common/SettingRanges.h"
-#include "config/ConfigStore.h"
-#include "res/resource.h"
+#include "config/Settings.h"
 #include "win/Dpi.h"
 #include "win/Module.h"
 
 namespace {
-constexpr int kDefaultX = 100;
-constexpr int kDefaultY = 100;
 constexpr int kDefaultWidth = 800;
 constexpr int kDefaultHeight = 600;
 // The control's own border lies this far outside the visible client area.
@@ -18,7 +15,6 @@ constexpr int kBrowserOverlap = 2;
 // Posted to itself to hand the focus on to the control.
 constexpr UINT kFocusBrowser = WM_APP + 1;
 
-Box ToBox(const RECT& r) { return Box{r.left, r.top, r.right, r.bottom}; }
 }  // namespace
 
 CViewFrm::CViewFrm() = default;
@@ -28,8 +24,9 @@ CViewFrm::~CViewFrm() {
   Destroy();
 }
 
-bool CViewFrm::Create() {
-  if (!LoadFrame(IDR_VIEWFRAME, WS_OVERLAPPEDWINDOW)) return false;
+bool CViewFrm::Create(UINT frameResource, UINT smallIcon) {
+  smallIconId_ = smallIcon;
+  if (!LoadFrame(frameResource, WS_OVERLAPPEDWINDOW)) return false;
   ::ShowWindow(Hwnd(), SW_HIDE);
   HMENU menu = ::GetMenu(Hwnd());
   ::SetMenu(Hwnd(), nullptr);
@@ -41,15 +38,15 @@ bool CViewFrm::PreCreateWindow(CREATESTRUCTW& cs) {
   cs.dwExStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
   cs.lpszClass = PlainClass();
   const Box work = ToBox(win::PrimaryWorkArea());
-  const long x = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"VIEW_X", kDefaultX));
-  const long y = setting::WindowCoordinate(Config().GetInt(section::kWindow, L"VIEW_Y", kDefaultY));
+  const long x = setting::WindowCoordinate(setting::Get(setting::kViewX));
+  const long y = setting::WindowCoordinate(setting::Get(setting::kViewY));
   // The default size scales with the DPI; a stored one is physical pixels.
   const int dpi = win::PrimaryMonitorDpi();
   const long width = ScaleForDpi(kDefaultWidth, dpi);
   const long height = ScaleForDpi(kDefaultHeight, dpi);
-  const long cx = setting::WindowExtent(Config().GetInt(section::kWindow, L"VIEW_CX", width), width,
+  const long cx = setting::WindowExtent(setting::GetOr(setting::kViewCx, width), width,
                                         ::GetSystemMetrics(SM_CXMIN), work.Width());
-  const long cy = setting::WindowExtent(Config().GetInt(section::kWindow, L"VIEW_CY", height), height,
+  const long cy = setting::WindowExtent(setting::GetOr(setting::kViewCy, height), height,
                                         ::GetSystemMetrics(SM_CYMIN), work.Height());
   Box placed = ClampViewPlacement(x, y, cx, cy, work);
   cs.x = placed.left;
@@ -60,9 +57,7 @@ bool CViewFrm::PreCreateWindow(CREATESTRUCTW& cs) {
 }
 
 int CViewFrm::OnCreate() {
-  smallIcon_.Reset(static_cast<HICON>(::LoadImageW(win::Instance(), MAKEINTRESOURCEW(IDI_TRAY), IMAGE_ICON,
-                                                    ::GetSystemMetrics(SM_CXSMICON),
-                                                    ::GetSystemMetrics(SM_CYSMICON), 0)));
+  smallIcon_.Reset(win::LoadSmallIcon(smallIconId_));
   if (smallIcon_) ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
   return 0;
 }
@@ -80,13 +75,13 @@ RECT CViewFrm::BrowserArea() const {
   return area;
 }
 
-void CViewFrm::OnSize(UINT type) {
+void CViewFrm::OnSize(UINT type, int, int) {
   if (type == SIZE_RESTORED && !::IsIconic(Hwnd()) && !::IsZoomed(Hwnd())) {
     RECT r = win::WindowRect(Hwnd());
-    Config().SetInt(section::kWindow, L"VIEW_X", r.left);
-    Config().SetInt(section::kWindow, L"VIEW_Y", r.top);
-    Config().SetInt(section::kWindow, L"VIEW_CX", r.right - r.left);
-    Config().SetInt(section::kWindow, L"VIEW_CY", r.bottom - r.top);
+    setting::Set(setting::kViewX, r.left);
+    setting::Set(setting::kViewY, r.top);
+    setting::Set(setting::kViewCx, r.right - r.left);
+    setting::Set(setting::kViewCy, r.bottom - r.top);
   }
   if (browser_.IsAlive()) {
     const RECT area = BrowserArea();
@@ -101,17 +96,18 @@ void CViewFrm::OnMove() {
   Box window = ToBox(win::WindowRect(Hwnd()));
   Box snapped = SnapViewFrame(window, work.right - work.left, work.bottom - work.top);
   if (snapped != window) ::MoveWindow(Hwnd(), snapped.left, snapped.top, snapped.Width(), snapped.Height(), TRUE);
-  Config().SetInt(section::kWindow, L"VIEW_X", snapped.left);
-  Config().SetInt(section::kWindow, L"VIEW_Y", snapped.top);
+  setting::Set(setting::kViewX, snapped.left);
+  setting::Set(setting::kViewY, snapped.top);
 }
 
-void CViewFrm::OnClose() {
+bool CViewFrm::OnClose() {
   // Hidden, never destroyed by the user; the control is parked on a blank page.
   ::ShowWindow(Hwnd(), SW_MINIMIZE);
   ::ShowWindow(Hwnd(), SW_HIDE);
-  if (!browser_.IsAlive()) return;
+  if (!browser_.IsAlive()) return true;
   browser_.Stop();
   browser_.Navigate(L"about:blank");
+  return true;
 }
 
 bool CViewFrm::PreTranslateMessage(MSG& msg) {
@@ -126,34 +122,21 @@ bool CViewFrm::PreTranslateMessage(MSG& msg) {
 }
 
 LRESULT CViewFrm::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_CREATE:
-      if (FrameWindow::OnMessage(msg, wParam, lParam) == -1) return -1;
-      return OnCreate();
-    case WM_SIZE:
-      FrameWindow::OnMessage(msg, wParam, lParam);
-      OnSize(static_cast<UINT>(wParam));
-      return 0;
-    case WM_MOVE:
-      FrameWindow::OnMessage(msg, wParam, lParam);
-      OnMove();
-      return 0;
-    case WM_CLOSE:
-      OnClose();
-      return 0;
-    case WM_DPICHANGED:
-      win::ApplySuggestedRect(Hwnd(), lParam);
-      return 0;
-    case WM_SETFOCUS:
-      FrameWindow::OnMessage(msg, wParam, lParam);
-      if (browser_.IsAlive()) browser_.Focus();
-      // Wine keeps the focus on the frame when it moves during WM_SETFOCUS: try again
-      // once this message is over.
-      if (::GetFocus() == Hwnd()) ::PostMessageW(Hwnd(), kFocusBrowser, 0, 0);
-      return 0;
-    case kFocusBrowser:
-      if (::GetFocus() == Hwnd() && browser_.IsAlive()) browser_.Focus();
-      return 0;
+  if (msg == kFocusBrowser) {
+    if (::GetFocus() == Hwnd() && browser_.IsAlive()) browser_.Focus();
+    return 0;
   }
   return FrameWindow::OnMessage(msg, wParam, lParam);
+}
+
+bool CViewFrm::OnDpiChanged(int, const RECT& suggested) {
+  win::ApplySuggestedRect(Hwnd(), suggested);
+  return true;
+}
+
+void CViewFrm::OnSetFocus() {
+  if (browser_.IsAlive()) browser_.Focus();
+  // Wine keeps the focus on the frame when it moves during WM_SETFOCUS: try again once
+  // this message is over.
+  if (::GetFocus() == Hwnd()) ::PostMessageW(Hwnd(), kFocusBrowser, 0, 0);
 }

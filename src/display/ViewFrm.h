@@ -14,8 +14,9 @@ class CViewFrm : public win::FrameWindow {
   CViewFrm();
   ~CViewFrm() override;
 
-  // Creates the frame from resource 131 with no parent, hidden and without its menu.
-  bool Create();
+  // Creates the frame from its frame resource (menu, accelerators) with no parent, hidden and
+  // without its menu; the window shows the icon resource `smallIcon`.
+  bool Create(UINT frameResource, UINT smallIcon);
   // Creates the control on first use.
   CWebBrowser2& Browser();
 
@@ -23,16 +24,21 @@ class CViewFrm : public win::FrameWindow {
 
  protected:
   bool PreCreateWindow(CREATESTRUCTW& cs) override;
+  // Only its own message that hands the focus on to the control a second time.
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
+  int OnCreate() override;
+  void OnSize(UINT type, int cx, int cy) override;
+  void OnMove() override;
+  bool OnClose() override;
+  bool OnDpiChanged(int dpi, const RECT& suggested) override;
+  void OnSetFocus() override;
+
  private:
-  int OnCreate();
-  void OnSize(UINT type);
   // The control's place: the client area with its border hidden beyond the edges.
   RECT BrowserArea() const;
-  void OnMove();
-  void OnClose();
 
   CWebBrowser2 browser_;
+  UINT smallIconId_ = 0;
   win::Icon smallIcon_;
 };

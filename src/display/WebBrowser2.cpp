@@ -237,21 +237,16 @@ bool CWebBrowser2::TranslateAccelerator(MSG& msg) {
   return active->TranslateAccelerator(&msg) == S_OK;
 }
 
-LRESULT CWebBrowser2::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_SIZE:
-      if (inPlace_) {
-        RECT client = win::ClientRect(Hwnd());
-        inPlace_->SetObjectRects(&client, &client);
-      }
-      return 0;
-    case WM_SETFOCUS:
-      if (HWND control = ControlWindow()) ::SetFocus(control);
-      return 0;
-    case WM_DESTROY:
-      // The control's windows are children of ours: it lets go while they still exist.
-      DetachControl();
-      break;
+void CWebBrowser2::OnSize(UINT, int, int) {
+  if (inPlace_) {
+    RECT client = win::ClientRect(Hwnd());
+    inPlace_->SetObjectRects(&client, &client);
   }
-  return Window::OnMessage(msg, wParam, lParam);
 }
+
+void CWebBrowser2::OnSetFocus() {
+  if (HWND control = ControlWindow()) ::SetFocus(control);
+}
+
+// The control's windows are children of ours: it lets go while they still exist.
+void CWebBrowser2::OnDestroy() { DetachControl(); }

@@ -48,7 +48,9 @@ class CWebBrowser2 : public win::Window {
   std::wstring LocationUrl() const;
 
  protected:
-  LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void OnSize(UINT type, int cx, int cy) override;
+  void OnSetFocus() override;
+  void OnDestroy() override;
 
  private:
   class Site;

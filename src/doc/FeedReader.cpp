@@ -6,12 +6,11 @@
 #include <utility>
 #include <vector>
 
+#include "common/CharClass.h"
 #include "doc/TextDecode.h"
 #include "doc/XmlDocument.h"
 
 namespace {
-
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + (L'a' - L'A')) : c; }
 
 // `name` equals `lower` (lower case) ignoring the case of A-Z.
 bool NameIs(std::wstring_view name, std::wstring_view lower) {

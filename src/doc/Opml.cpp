@@ -5,20 +5,13 @@
 #include <new>
 #include <utility>
 
+#include "common/CharClass.h"
 #include "doc/XmlDocument.h"
 
 namespace {
 
 constexpr wchar_t kReplacement = 0xFFFD;
 
-wchar_t LowerWide(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (LowerWide(a[i]) != LowerWide(b[i])) return false;
-  return true;
-}
 
 void AppendCodePoint(std::wstring& text, uint32_t c) {
   if (c >= 0x10000 && sizeof(wchar_t) == 2) {
@@ -36,7 +29,7 @@ void AppendDecimalOrHex(std::wstring& out, std::wstring_view digits, bool hex, s
   for (wchar_t c : digits) {
     uint32_t d;
     if (c >= L'0' && c <= L'9') d = c - L'0';
-    else if (hex && LowerWide(c) >= L'a' && LowerWide(c) <= L'f') d = LowerWide(c) - L'a' + 10;
+    else if (hex && FoldAscii(c) >= L'a' && FoldAscii(c) <= L'f') d = FoldAscii(c) - L'a' + 10;
     else { valid = false; break; }
     value = value * (hex ? 16 : 10) + d;
     if (value > 0x10FFFF) { valid = false; break; }
@@ -95,7 +88,7 @@ std::wstring_view TrimBlanks(std::wstring_view s) {
 
 const XmlAttribute* FindAttribute(const XmlNode& node, std::wstring_view name) {
   for (const XmlAttribute& attribute : node.attributes)
-    if (SameIgnoringCase(attribute.first, name)) return &attribute;
+    if (EqualsIgnoreAsciiCase(attribute.first, name)) return &attribute;
   return nullptr;
 }
 
@@ -142,10 +135,10 @@ OpmlStatus ReadOpml(std::wstring_view text, OpmlList& out) {
       opml = child;
       break;
     }
-  if (!opml || !SameIgnoringCase(opml->name, L"opml")) return OpmlStatus::NotOpml;
+  if (!opml || !EqualsIgnoreAsciiCase(opml->name, L"opml")) return OpmlStatus::NotOpml;
   const XmlNode* body = nullptr;
   for (const XmlNode* child : opml->children)
-    if (SameIgnoringCase(child->name, L"body")) body = child;
+    if (EqualsIgnoreAsciiCase(child->name, L"body")) body = child;
   if (!body) return OpmlStatus::Ok;  // an empty list
 
   // Depth first in document order, without recursion: the file decides the depth.
@@ -158,7 +151,7 @@ OpmlStatus ReadOpml(std::wstring_view text, OpmlList& out) {
     pending.pop_back();
     if (!IsElement(*node)) continue;
     if (depth > kOpmlMaxDepth) return OpmlStatus::TooDeep;
-    if (SameIgnoringCase(node->name, L"outline")) {
+    if (EqualsIgnoreAsciiCase(node->name, L"outline")) {
       if (++outlines > kOpmlMaxOutlines) return OpmlStatus::TooManyOutlines;
       std::wstring address = OutlineAddress(*node);
       if (!address.empty()) out.addresses.push_back(std::move(address));

@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "common/TextUtil.h"
+#include "common/CharClass.h"
 
 // Freeing a tree only releases its blocks: nothing in it may need a destructor.
 static_assert(std::is_trivially_destructible_v<XmlNode>);
@@ -101,15 +101,6 @@ inline bool In(uint64_t set, wchar_t c) {
 inline const wchar_t* SkipRun(const wchar_t* p) {
   while (!In(kStopsRun, *p)) ++p;
   return p;
-}
-
-inline wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + (L'a' - L'A')) : c; }
-
-bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i] && FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  return true;
 }
 
 // p is at a '<'; the text is NUL-terminated, so reading stops at a mismatch in time.
@@ -690,7 +681,7 @@ void XmlScanner::StartElement(std::wstring_view name) {
 // when nothing before it did.
 ScanError XmlScanner::EndElement(std::wstring_view name) {
   XmlNode* node = current_;
-  if (!EqualsIgnoreCase(name, node->name)) return ScanError::EndTagMatch;
+  if (!EqualsIgnoreAsciiCase(name, node->name)) return ScanError::EndTagMatch;
   TakePendingAttributes(node);
   if (node->text.empty()) AssignPendingTrimmed(node->text);
   ClearPending();
@@ -814,7 +805,7 @@ XmlNode* XmlDocument::Find(const wchar_t* name, const XmlNode* from, bool recurs
   const std::wstring_view wanted(name);
   XmlNode* node = from->children.front();
   while (node) {
-    if (EqualsIgnoreCase(node->name, wanted)) return node;
+    if (EqualsIgnoreAsciiCase(node->name, wanted)) return node;
     // Next node in pre-order below `from`, walking back up through the parents.
     if (recursive && node->children.front()) {
       node = node->children.front();

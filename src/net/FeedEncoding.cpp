@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "common/CharClass.h"
+
 namespace {
 
 struct Encoding {
@@ -66,15 +68,6 @@ constexpr Encoding kNamedEncodings[] = {
     {"utf-16", 65001}, {"utf-16le", 65001}, {"utf-16be", 65001}, {"ucs-2", 65001}, {"unicode", 65001},
 };
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (Lower(text[i]) != Lower(prefix[i])) return false;
-  return true;
-}
-
 bool Byte(std::string_view bytes, size_t at, unsigned value) {
   return at < bytes.size() && static_cast<unsigned char>(bytes[at]) == value;
 }
@@ -96,7 +89,7 @@ std::string_view DeclaredEncoding(std::string_view bytes) {
   if (open != std::string_view::npos && close != std::string_view::npos) {
     constexpr std::string_view kKey = "encoding=";
     for (size_t pos = open; pos < close; ++pos) {
-      if (!StartsWithIgnoringCase(bytes.substr(pos), kKey)) continue;
+      if (!StartsWithIgnoreAsciiCase(bytes.substr(pos), kKey)) continue;
       size_t start = pos + kKey.size();
       if (start < bytes.size() && (bytes[start] == '"' || bytes[start] == '\'')) ++start;
       return bytes.substr(start);
@@ -107,10 +100,10 @@ std::string_view DeclaredEncoding(std::string_view bytes) {
 
 unsigned EncodingCodePage(std::string_view declared) {
   for (const Encoding& entry : kPrefixEncodings)
-    if (StartsWithIgnoringCase(declared, entry.name)) return entry.codePage;
+    if (StartsWithIgnoreAsciiCase(declared, entry.name)) return entry.codePage;
   const std::string_view name = DeclaredName(declared);
   for (const Encoding& entry : kNamedEncodings)
-    if (name.size() == entry.name.size() && StartsWithIgnoringCase(name, entry.name)) return entry.codePage;
+    if (name.size() == entry.name.size() && StartsWithIgnoreAsciiCase(name, entry.name)) return entry.codePage;
   return 0;
 }
 

@@ -15,6 +15,7 @@
 #include "common/Records.h"
 #include "common/TextConv.h"
 #include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "net/FeedEncoding.h"
 #include "net/FeedRequest.h"
 #include "net/HttpHeaders.h"
@@ -27,7 +28,7 @@ namespace {
 std::atomic<ConnectionProbe> connectionProbe{nullptr};
 
 void SendResult(HWND frame, FeedResult& result) {
-  ::SendMessageW(frame, WM_USER, frame_code::kXml, reinterpret_cast<LPARAM>(&result));
+  SendFrameCode(frame, frame_code::kXml, &result);
 }
 
 // The downloaded file of `url` as text; empty when it cannot be read.
@@ -195,10 +196,10 @@ void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url, c
 // 'END' must arrive, or the frame stays "fetching" and never refreshes again. A post
 // fails when the thread's queue is full; a sent message does not go through that queue.
 void DeliverEnd(HWND frame, LPARAM offline) {
-  if (::PostMessageW(frame, WM_USER, frame_code::kEnd, offline)) return;
+  if (PostFrameCode(frame, frame_code::kEnd, offline)) return;
   if (!::IsWindow(frame)) return;
   DebugTrace(L"END could not be posted (%lu), sent instead\n", static_cast<unsigned long>(::GetLastError()));
-  ::SendMessageW(frame, WM_USER, frame_code::kEnd, offline);
+  SendFrameCode(frame, frame_code::kEnd, offline);
 }
 
 // Returns whether the machine was connected.
@@ -210,7 +211,7 @@ bool FetchAll(HWND frame, const KnownFeeds& known) {
   for (const std::wstring& id : ids) {
     // The program is ending: the rest of the run would only delay its exit.
     if (!::IsWindow(frame)) break;
-    const std::wstring url = Config().GetString(section::Channel(id), L"URL", L"");
+    const std::wstring url = setting::Get(setting::kUrl, id);
     if (!connected) {
       FeedResult result{id, url, {}};
       SendResult(frame, result);

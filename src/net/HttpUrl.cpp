@@ -1,21 +1,7 @@
 #include "net/HttpUrl.h"
 
+#include "common/CharClass.h"
 #include "common/TextUtil.h"
-
-namespace {
-
-bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i], y = b[i];
-    if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
-    if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 HttpUrl HttpUrl::Split(std::wstring_view url) {
   HttpUrl parts;
@@ -26,7 +12,7 @@ HttpUrl HttpUrl::Split(std::wstring_view url) {
   } else {
     parts.scheme = L"http";
   }
-  parts.isHttps = EqualsIgnoringCase(parts.scheme, L"https");
+  parts.isHttps = EqualsIgnoreAsciiCase(parts.scheme, L"https");
 
   const size_t hostEnd = rest.find_first_of(L"/?");
   std::wstring_view authority = rest.substr(0, hostEnd);

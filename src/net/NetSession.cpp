@@ -110,14 +110,14 @@ struct BoundedJob {
 };
 
 DWORD WINAPI BoundedThread(void* argument) {
-  std::shared_ptr<BoundedJob>* job = static_cast<std::shared_ptr<BoundedJob>*>(argument);
+  std::unique_ptr<std::shared_ptr<BoundedJob>> job(static_cast<std::shared_ptr<BoundedJob>*>(argument));
   try {
     (*job)->body();
   } catch (...) {
     // The caller sees a job that ended with nothing to show; the thread ends normally.
   }
   ::SetEvent((*job)->done.Get());
-  delete job;  // the last owner, if the caller gave up, frees what the body held
+  job.reset();  // the last owner, if the caller gave up, frees what the body held
   runningWorkers.fetch_sub(1);
   return 0;
 }
@@ -129,14 +129,15 @@ Bounded RunWithin(std::function<void()> body, DWORD ms) {
   job->body = std::move(body);
   job->done.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!job->done) return Bounded::NotStarted;
-  auto* threadsCopy = new std::shared_ptr<BoundedJob>(job);
+  // The thread's own reference, handed over through the thread's argument.
+  auto threadsCopy = std::make_unique<std::shared_ptr<BoundedJob>>(job);
   runningWorkers.fetch_add(1);
-  win::KernelHandle thread(::CreateThread(nullptr, 0, &BoundedThread, threadsCopy, 0, nullptr));
+  win::KernelHandle thread(::CreateThread(nullptr, 0, &BoundedThread, threadsCopy.get(), 0, nullptr));
   if (!thread) {
     runningWorkers.fetch_sub(1);
-    delete threadsCopy;
     return Bounded::NotStarted;
   }
+  threadsCopy.release();  // the thread's now
   return ::WaitForSingleObject(job->done.Get(), ms) == WAIT_OBJECT_0 ? Bounded::Ended : Bounded::GivenUp;
 }
 
@@ -145,12 +146,14 @@ bool StartNetWorker(void (*body)(HWND), HWND frame) {
 }
 
 bool StartNetWorker(std::function<void()> body) {
-  auto* start = new WorkerStart{std::move(body)};
+  auto start = std::make_unique<WorkerStart>(WorkerStart{std::move(body)});
   runningWorkers.fetch_add(1);
-  if (::_beginthread(WorkerThread, 0, start) != static_cast<uintptr_t>(-1)) return true;
-  runningWorkers.fetch_sub(1);
-  delete start;
-  return false;
+  if (::_beginthread(WorkerThread, 0, start.get()) == static_cast<uintptr_t>(-1)) {
+    runningWorkers.fetch_sub(1);
+    return false;
+  }
+  start.release();  // the thread's now
+  return true;
 }
 
 int RunningNetWorkers() { return runningWorkers.load(); }

@@ -17,7 +17,7 @@ std::shared_ptr<const PreparedFeed> PrepareFeed(HWND frame, const std::wstring& 
     query.links.reserve(items.size());
     for (const FeedEntry& entry : items) query.links.emplace_back(entry.link);
     query.unknown.assign(items.size(), 0);
-    if (!::SendMessageW(frame, WM_USER, frame_code::kNew, reinterpret_cast<LPARAM>(&query))) return prepared;
+    if (!SendFrameCode(frame, frame_code::kNew, &query)) return prepared;
     for (size_t i = 0; i < items.size(); ++i)
       if (query.unknown[i])
         prepared->cache[i] = IsInUrlCache(query.links[i]) ? PreparedFeed::Cache::Present : PreparedFeed::Cache::Absent;

@@ -13,6 +13,7 @@
 #include "common/TextConv.h"
 #include "common/TextUtil.h"
 #include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "net/HttpUrl.h"
 #include "net/NetSession.h"
 #include "win/Handles.h"
@@ -78,7 +79,7 @@ std::optional<std::wstring> AskForVersion(const HttpUrl& where, int port) {
 
 void UpdateCheckRun(HWND frame) {
   try {
-    std::wstring server = TrimSet(Config().GetString(section::kConfig, L"UPDATE_SERVER", L""), L" \t");
+    std::wstring server = TrimSet(setting::Get(setting::kUpdateServer), L" \t");
     if (server.empty()) server = kDefaultUpdateServer;
     const HttpUrl where = HttpUrl::Split(server);
     const int port = where.PortNumber();
@@ -93,7 +94,7 @@ void UpdateCheckRun(HWND frame) {
       return;
     }
     if (!*answer) return;
-    ::SendMessageW(frame, WM_USER, frame_code::kVer, reinterpret_cast<LPARAM>((*answer)->c_str()));
+    SendFrameCode(frame, frame_code::kVer, (*answer)->c_str());
   } catch (...) {
     // No answer is what a failed check means; the worker must not take the program down.
     DebugTrace(L"update check failed\n");

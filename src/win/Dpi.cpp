@@ -48,11 +48,8 @@ int SystemMetricForDpi(int index, int dpi) {
   return ::MulDiv(::GetSystemMetrics(index), dpi, SystemDpi());
 }
 
-void ApplySuggestedRect(HWND hwnd, LPARAM suggested) {
-  const RECT* r = reinterpret_cast<const RECT*>(suggested);
-  if (!r) return;
-  ::SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+void ApplySuggestedRect(HWND hwnd, const RECT& r) {
+  ::SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace win

@@ -14,7 +14,7 @@ int WindowDpi(HWND hwnd);
 int PrimaryMonitorDpi();
 // GetSystemMetrics for a DPI (the small icon size, for instance).
 int SystemMetricForDpi(int index, int dpi);
-// Moves and sizes a window to the rectangle WM_DPICHANGED suggests (its long parameter).
-void ApplySuggestedRect(HWND hwnd, LPARAM suggested);
+// Moves and sizes a window to the rectangle WM_DPICHANGED suggests.
+void ApplySuggestedRect(HWND hwnd, const RECT& suggested);
 
 }  // namespace win

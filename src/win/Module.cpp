@@ -1,5 +1,7 @@
 #include "win/Module.h"
 
+#include "win/Dpi.h"
+
 namespace win {
 
 HINSTANCE Instance() { return ::GetModuleHandleW(nullptr); }
@@ -10,6 +12,15 @@ std::wstring LoadResString(UINT id) {
   int length = ::LoadStringW(Instance(), id, reinterpret_cast<wchar_t*>(&text), 0);
   if (length <= 0 || !text) return {};
   return std::wstring(text, length);
+}
+
+HICON LoadSmallIcon(UINT resourceId) {
+  // The notification area is on the primary monitor; the .ico holds a picture for each size
+  // from 100 % to 300 %.
+  const int dpi = PrimaryMonitorDpi();
+  return static_cast<HICON>(::LoadImageW(Instance(), MAKEINTRESOURCEW(resourceId), IMAGE_ICON,
+                                         SystemMetricForDpi(SM_CXSMICON, dpi),
+                                         SystemMetricForDpi(SM_CYSMICON, dpi), 0));
 }
 
 std::wstring ModulePath() {

@@ -11,6 +11,9 @@ HINSTANCE Instance();
 std::wstring LoadResString(UINT id);
 // Full path of the running executable.
 std::wstring ModulePath();
+// An icon resource of the program at the small-icon size of the primary monitor, owned by
+// the caller (not a shared icon, so destroying it is correct).
+HICON LoadSmallIcon(UINT resourceId);
 
 }  // namespace win
 

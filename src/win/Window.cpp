@@ -97,6 +97,36 @@ void Window::ProcessMessage(MSG& msg) {
 
 LRESULT Window::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
+    case WM_CREATE:
+      if (DefaultMessage(msg, wParam, lParam) == -1) return -1;
+      return OnCreate();
+    case WM_DESTROY:
+      OnDestroy();
+      break;
+    case WM_SIZE:
+      DefaultMessage(msg, wParam, lParam);
+      OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_MOVE:
+      DefaultMessage(msg, wParam, lParam);
+      OnMove();
+      return 0;
+    case WM_SETFOCUS:
+      DefaultMessage(msg, wParam, lParam);
+      OnSetFocus();
+      return 0;
+    case WM_TIMER:
+      DefaultMessage(msg, wParam, lParam);
+      OnTimer(wParam);
+      return 0;
+    case WM_CLOSE:
+      if (OnClose()) return 0;
+      break;
+    case WM_DPICHANGED:
+      if (lParam && OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam))) return 0;
+      break;
+    case WM_USER:
+      return OnFrameMessage(static_cast<uint32_t>(wParam), lParam);
     case WM_COMMAND:
       if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam))) return 0;
       break;

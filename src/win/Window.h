@@ -1,11 +1,15 @@
 #pragma once
 // The window base of the thin framework: an object owns one HWND, finds itself from the
-// HWND, and handles messages in one virtual switch (OnMessage) that falls back to
-// DefaultMessage. Commands arrive at OnCommand; menus ask OnUpdateCommand for their
-// check and enable state when they open; WM_NOTIFY is reflected to the control's object.
+// HWND, and gets its messages unpacked once into typed handlers (OnCreate, OnSize,
+// OnTimer, OnFrameMessage, ...); a class overrides the handlers it needs, and its list of
+// handlers is its behaviour. Commands arrive at OnCommand; menus ask OnUpdateCommand for
+// their check and enable state when they open; WM_NOTIFY is reflected to the control's
+// object. Messages without a typed handler reach OnMessage, which falls back to
+// DefaultMessage.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <string>
 
 namespace win {
@@ -56,15 +60,34 @@ class Window {
 
   virtual bool PreTranslateMessage(MSG& msg) { return false; }
 
-  // Posts / sends WM_USER with a code in the word parameter (the program's private message).
-  BOOL PostUser(WPARAM code, LPARAM arg) const { return ::PostMessageW(hwnd_, WM_USER, code, arg); }
-  LRESULT SendUser(WPARAM code, LPARAM arg) const { return ::SendMessageW(hwnd_, WM_USER, code, arg); }
 
  protected:
-  // The message switch. The base handles WM_COMMAND, WM_INITMENUPOPUP and WM_NOTIFY
-  // reflection, and passes everything else to DefaultMessage.
+  // The message switch: the base unpacks the messages of the handlers below and passes
+  // everything else to DefaultMessage. A class overrides it only for messages that have
+  // no typed handler, and passes the rest on to its base class's OnMessage.
   virtual LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT DefaultMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+  // Typed handlers. Where a message's default processing runs is the same for every class:
+  // WM_CREATE: after the default processing; -1 fails the creation.
+  virtual int OnCreate() { return 0; }
+  // WM_DESTROY: before the default processing.
+  virtual void OnDestroy() {}
+  // WM_SIZE (SIZE_RESTORED, ...; the client size), WM_MOVE, WM_SETFOCUS: after the
+  // default processing.
+  virtual void OnSize(UINT type, int cx, int cy) {}
+  virtual void OnMove() {}
+  virtual void OnSetFocus() {}
+  // WM_TIMER: after the default processing, which runs a timer's callback. Last of all,
+  // so a handler may end with the object deleted.
+  virtual void OnTimer(UINT_PTR id) {}
+  // WM_CLOSE: true when handled; false lets the default processing destroy the window.
+  virtual bool OnClose() { return false; }
+  // WM_DPICHANGED with the new DPI and the rectangle the system suggests; true when handled.
+  virtual bool OnDpiChanged(int dpi, const RECT& suggested) { return false; }
+  // WM_USER, the program's private message: a four-character code in the word parameter
+  // and an argument in the long parameter. The answer goes back to a sender.
+  virtual LRESULT OnFrameMessage(uint32_t code, LPARAM arg) { return DefaultMessage(WM_USER, code, arg); }
 
   // A command from a menu, accelerator or control; true when handled.
   virtual bool OnCommand(UINT id, UINT code, HWND control) { return false; }

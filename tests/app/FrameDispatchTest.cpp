@@ -146,7 +146,7 @@ TEST_F(FrameDispatchTest, AFullScreenWindowInFrontBlocksRefreshUnlessItIsTheDesk
 TEST_F(FrameDispatchTest, RunStartsOneFetchAndIsIgnoredWhileItRuns) {
   SilentServer server;
   Config().SetString(L"CONFIG\\aaaa0001", L"URL", L"http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/rss");
-  frame.PostUser(frame_code::kRun, 0);
+  PostFrameCode(frame.Hwnd(), frame_code::kRun, 0);
   ASSERT_TRUE(test::PumpUntil([&] { return server.Connections() == 1; }, 5000));
   EXPECT_TRUE(frame.Fetching());
   EXPECT_TRUE(frame.Tray()->Animating());
@@ -156,7 +156,7 @@ TEST_F(FrameDispatchTest, RunStartsOneFetchAndIsIgnoredWhileItRuns) {
   ::TrackPopupMenu(menu.Get(), TPM_RIGHTBUTTON, 0, 0, 0, frame.Hwnd(), nullptr);
   ASSERT_EQ(probe.Menus().size(), 1u);
   EXPECT_TRUE(probe.Menus()[0][0].grayed);
-  frame.PostUser(frame_code::kRun, 0);
+  PostFrameCode(frame.Hwnd(), frame_code::kRun, 0);
   ::SendMessageW(frame.Hwnd(), WM_COMMAND, IDM_REFRESH, 0);
   test::PumpFor(500);
   EXPECT_EQ(server.Connections(), 1);
@@ -174,8 +174,8 @@ TEST_F(FrameDispatchTest, PopupsShowOneAtATimeAndTheTickerComesBackAfterTheLast)
   ::ShowWindow(frame.Ticker().Hwnd(), SW_SHOWNOACTIVATE);
   auto* first = new NotifyWnd(frame.Hwnd(), L"channel", L"first", L"http://n/1", L"");
   auto* second = new NotifyWnd(frame.Hwnd(), L"channel", L"second", L"http://n/2", L"");
-  frame.QueuePopup(first);
-  frame.QueuePopup(second);
+  frame.QueuePopup(std::unique_ptr<CTrayWndItem>(first));
+  frame.QueuePopup(std::unique_ptr<CTrayWndItem>(second));
   test::PumpFor(50);
   EXPECT_EQ(frame.PopupsShown(), 1);
   EXPECT_EQ(frame.QueuedPopups(), 2u);
@@ -260,7 +260,7 @@ TEST_F(FrameDispatchTest, NullArgumentsAndUnknownCodesAreIgnored) {
   ::SendMessageW(frame.Hwnd(), WM_USER, frame_code::kNoti, 2);
   EXPECT_EQ(frame.PopupsShown(), 0);
   auto* popup = new NotifyWnd(frame.Hwnd(), L"channel", L"title", L"http://n/1", L"");
-  frame.QueuePopup(popup);
+  frame.QueuePopup(std::unique_ptr<CTrayWndItem>(popup));
   EXPECT_EQ(frame.PopupsShown(), 1);
   EXPECT_TRUE(test::PumpUntil([&] { return popup->Hwnd() && ::IsWindowVisible(popup->Hwnd()); }, 2000));
 }

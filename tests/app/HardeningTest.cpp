@@ -42,7 +42,7 @@ TEST_F(FrameHardening, AFloodOfNewItemsIsFollowedByANormalRefresh) {
   const std::wstring url = L"http://f.example/rss";
   {
     PostedMessageSpy tickerPosts(frame.Ticker().Hwnd(), WM_USER);
-    frame.PostUser(frame_code::kRun, 0);  // the frame is fetching (nothing is stored: the run ends at once)
+    PostFrameCode(frame.Hwnd(), frame_code::kRun, 0);  // the frame is fetching (nothing is stored: the run ends at once)
     Deliver(L"c1", url, test::Rss(L"flood", Items(kItems, L"a")));
     EXPECT_EQ(tickerPosts.Count(frame_code::kAdd), 1u);
   }

@@ -51,7 +51,7 @@ TEST(MainFrameFirstStart, AnswerYesLeavesNoFileAndTheNextStartAsksNothing) {
     EXPECT_EQ(boxes.Count(), 1u);
     EXPECT_FALSE(FileExists(config.IniPath()));
     // The key exists at once, so the answer holds even if this run writes nothing.
-    EXPECT_EQ(Config().CheckRegistryKey(), 0);
+    EXPECT_EQ(Config().CheckRegistryKey(), ConfigStore::StoreState::RegistryKey);
   }
   config.Restart();
   EXPECT_FALSE(Config().UsesIni());

@@ -9,6 +9,7 @@
 #include "app/TrayIcon.h"
 #include "res/resource.h"
 #include "support/win/WinTest.h"
+#include "win/Module.h"
 
 namespace {
 
@@ -98,7 +99,7 @@ std::vector<uint32_t> IconPixels(HICON icon) {
   return pixels;
 }
 std::vector<uint32_t> IconPixels(UINT resourceId) {
-  win::Icon icon(LoadSmallIcon(resourceId));
+  win::Icon icon(win::LoadSmallIcon(resourceId));
   return IconPixels(icon.Get());
 }
 }  // namespace

@@ -12,15 +12,21 @@ import shutil
 import subprocess
 import tempfile
 import time
+import sys
 import urllib.request
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+import resource_ids  # noqa: E402
 
 WINE = os.environ.get("PELLORA_WINE", "/usr/lib/wine/wine64")
 EXE = os.environ["PELLORA_EXE"]
 PCTL = os.environ["PELLORA_PCTL"]
 FEED_SERVER = os.environ["PELLORA_FEED_SERVER"]
 
-# Command ids of the program's menus.
-IDM_EXIT, IDM_ADD_RSS, IDM_MOD_RSS, IDM_DEL_RSS, IDM_REFRESH = 32771, 32774, 32775, 32776, 32782
+# Command ids of the program's menus, from its resource header.
+_ids = resource_ids.read()
+IDM_EXIT, IDM_ADD_RSS, IDM_MOD_RSS, IDM_DEL_RSS, IDM_REFRESH = (
+    _ids[name] for name in ("IDM_EXIT", "IDM_ADD_RSS", "IDM_MOD_RSS", "IDM_DEL_RSS", "IDM_REFRESH"))
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 VK_RETURN, VK_ESCAPE, VK_LEFT = 13, 27, 37
 

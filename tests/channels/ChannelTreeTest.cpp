@@ -60,14 +60,14 @@ class ChannelTreeTest : public ::testing::Test {
   CChannel* AddChannel(const std::wstring& url, const std::wstring& title, bool expanded = true) {
     auto* channel = new CChannel(url, L"id-" + std::to_wstring(++ids_));
     channel->title = title;
-    EXPECT_TRUE(tree.AddItem(channel, expanded));
+    EXPECT_TRUE(tree.AddItem(std::unique_ptr<CTreeItem>(channel), expanded));
     return channel;
   }
   CFeedItem* AddFeedItem(CChannel* channel, const std::wstring& link, const std::wstring& title, unsigned stamp,
                          int arrival, bool unread = false) {
     auto* item = new CFeedItem(channel, frame.Hwnd(), link, title, title, stamp, arrival);
     item->unread = unread;
-    EXPECT_TRUE(tree.AddItem(item, true));
+    EXPECT_TRUE(tree.AddItem(std::unique_ptr<CTreeItem>(item), true));
     return item;
   }
   // Resizes the tree's window (it sees WM_SIZE as when the frame resizes it).
@@ -136,44 +136,48 @@ TEST_F(ChannelTreeTest, ChannelsByTitleNewerRunsFirstAndDocumentOrderWithinARun)
                                                                    L"http://c/6", L"http://c/1", L"http://c/4"}));
 }
 
-TEST_F(ChannelTreeTest, DuplicateKeysAndStrayChildrenAreRefusedAndStayTheCallers) {
+TEST_F(ChannelTreeTest, DuplicateKeysAndStrayChildrenAreRefusedAndDestroyed) {
   CChannel* channel = AddChannel(L"http://c/1", L"one");
   AddFeedItem(channel, L"http://i/1", L"item", 0, 0);
   const size_t count = tree.ItemCount();
 
-  auto sameAsChannel = std::make_unique<CChannel>(L"http://c/1", L"other");
-  EXPECT_FALSE(tree.AddItem(sameAsChannel.get(), true));
+  // The tree takes every record offered, and destroys the ones it refuses.
+  bool gone[3] = {};
+  struct Watched : CFeedItem {
+    Watched(CTreeItem* parent, HWND frame, const wchar_t* link, bool* gone)
+        : CFeedItem(parent, frame, link, L"x", L"x", 0, 1), gone(gone) {}
+    ~Watched() override { *gone = true; }
+    bool* gone;
+  };
+  auto sameAsChannel = std::make_unique<Watched>(nullptr, frame.Hwnd(), L"http://c/1", &gone[0]);
+  EXPECT_FALSE(tree.AddItem(std::move(sameAsChannel), true));
   // Channels and items share one key space.
-  auto sameAsItem = std::make_unique<CFeedItem>(channel, frame.Hwnd(), L"http://i/1", L"x", L"x", 0, 1);
-  EXPECT_FALSE(tree.AddItem(sameAsItem.get(), true));
+  EXPECT_FALSE(tree.AddItem(std::make_unique<Watched>(channel, frame.Hwnd(), L"http://i/1", &gone[1]), true));
   CChannel notShown(L"http://c/2", L"2");
-  auto stray = std::make_unique<CFeedItem>(&notShown, frame.Hwnd(), L"http://i/2", L"x", L"x", 0, 1);
-  EXPECT_FALSE(tree.AddItem(stray.get(), true));
+  EXPECT_FALSE(tree.AddItem(std::make_unique<Watched>(&notShown, frame.Hwnd(), L"http://i/2", &gone[2]), true));
   EXPECT_FALSE(tree.AddItem(nullptr, true));
 
   EXPECT_EQ(tree.ItemCount(), count);
   EXPECT_EQ(::SendMessageW(Tree(), TVM_GETCOUNT, 0, 0), static_cast<LRESULT>(count));
   EXPECT_EQ(tree.FindItem(L"http://c/1"), channel);
-  EXPECT_EQ(sameAsChannel->treeHandle, nullptr);
-  EXPECT_TRUE(tree.removed.empty());
-  // The unique_ptrs delete the refused records: a tree that had kept one would destroy
-  // it a second time.
+  EXPECT_TRUE(gone[0] && gone[1] && gone[2]);
+  EXPECT_TRUE(tree.removed.empty());  // refused records were never shown
 
   // A record that fails while being added (out of memory making its label) leaves no
   // trace: its key is free for the next try.
   struct FailingItem : CChannel {
-    using CChannel::CChannel;
+    FailingItem(const wchar_t* url, const bool* fail) : CChannel(url, L"3"), fail(fail) {}
     std::wstring DisplayText(int maxChars) const override {
-      if (fail) throw std::bad_alloc();
+      if (*fail) throw std::bad_alloc();
       return CChannel::DisplayText(maxChars);
     }
-    bool fail = true;
+    const bool* fail;
   };
-  auto failing = std::make_unique<FailingItem>(L"http://c/3", L"3");
-  EXPECT_THROW(tree.AddItem(failing.get(), true), std::bad_alloc);
+  bool fail = true;
+  EXPECT_THROW(tree.AddItem(std::make_unique<FailingItem>(L"http://c/3", &fail), true), std::bad_alloc);
   EXPECT_EQ(tree.ItemCount(), count);
-  failing->fail = false;
-  EXPECT_TRUE(tree.AddItem(failing.release(), true));
+  fail = false;
+  EXPECT_TRUE(tree.AddItem(std::make_unique<FailingItem>(L"http://c/3", &fail), true));
   EXPECT_EQ(tree.ItemCount(), count + 1);
 }
 
@@ -237,13 +241,13 @@ TEST_F(ChannelTreeTest, ABatchEndsWithTheSameTreeAsChangesOneByOne) {
       if (batched) inner = std::make_unique<ChannelTree::UpdateBatch>(target);
       auto* channel = new CChannel(L"http://c/" + std::to_wstring(c), L"id");
       channel->title = L"Channel number " + std::to_wstring(3 - c) + L" with a long enough title";
-      EXPECT_TRUE(target.AddItem(channel, c != 2));
+      EXPECT_TRUE(target.AddItem(std::unique_ptr<CTreeItem>(channel), c != 2));
       for (int i = 0; i < 12; ++i) {
         auto* item = new CFeedItem(channel, frame.Hwnd(), channel->key + L"/" + std::to_wstring(i),
                                    L"Item " + std::to_wstring(i) + L" of a channel, titled at some length", L"tip",
                                    i < 6 ? 100u : 200u, i % 6);
         item->unread = i % 2 == 0;
-        EXPECT_TRUE(target.AddItem(item, true));
+        EXPECT_TRUE(target.AddItem(std::unique_ptr<CTreeItem>(item), true));
       }
       EXPECT_NE(target.FindItem(channel->key + L"/5"), nullptr);  // found at once, batch or not
     }
@@ -304,12 +308,12 @@ TEST_F(ChannelTreeTest, BoldItemsAreFittedWithTheBoldFont) {
 
 TEST_F(ChannelTreeTest, RemovingAChannelDestroysItsItemsChildrenFirst) {
   auto* channel = new ProbeItem(L"http://c/1", nullptr, &log);
-  ASSERT_TRUE(tree.AddItem(channel, true));
+  ASSERT_TRUE(tree.AddItem(std::unique_ptr<CTreeItem>(channel), true));
   auto* other = new ProbeItem(L"http://c/2", nullptr, &log);
-  ASSERT_TRUE(tree.AddItem(other, true));
+  ASSERT_TRUE(tree.AddItem(std::unique_ptr<CTreeItem>(other), true));
   for (const wchar_t* key : {L"http://i/a", L"http://i/b", L"http://i/c"})
-    ASSERT_TRUE(tree.AddItem(new ProbeItem(key, channel, &log), true));
-  ASSERT_TRUE(tree.AddItem(new ProbeItem(L"http://i/x", other, &log), true));
+    ASSERT_TRUE(tree.AddItem(std::make_unique<ProbeItem>(key, channel, &log), true));
+  ASSERT_TRUE(tree.AddItem(std::make_unique<ProbeItem>(L"http://i/x", other, &log), true));
   EXPECT_EQ(log, (std::vector<std::wstring>{L"added http://i/a", L"added http://i/b", L"added http://i/c",
                                             L"added http://i/x"}));
   log.clear();
@@ -336,7 +340,7 @@ TEST_F(ChannelTreeTest, RemovingAChannelDestroysItsItemsChildrenFirst) {
   log.clear();
   tree.RemoveItem(L"http://i/x");
   EXPECT_EQ(log, (std::vector<std::wstring>{L"removed http://i/x", L"destroyed http://i/x"}));
-  ASSERT_TRUE(tree.AddItem(new ProbeItem(L"http://i/y", other, &log), true));
+  ASSERT_TRUE(tree.AddItem(std::make_unique<ProbeItem>(L"http://i/y", other, &log), true));
 
   // Removing everything tells the tree about each record before destroying it.
   log.clear();
@@ -354,8 +358,8 @@ TEST_F(ChannelTreeTest, DestroyingTheTreeDestroysItsRecords) {
     RecordingTree other;
     ASSERT_TRUE(other.Create(frame.Hwnd(), kTreeStyle, RECT{0, 0, 100, 100}, 2));
     auto* channel = new ProbeItem(L"http://c/1", nullptr, &log);
-    ASSERT_TRUE(other.AddItem(channel, true));
-    ASSERT_TRUE(other.AddItem(new ProbeItem(L"http://i/1", channel, &log), true));
+    ASSERT_TRUE(other.AddItem(std::unique_ptr<CTreeItem>(channel), true));
+    ASSERT_TRUE(other.AddItem(std::make_unique<ProbeItem>(L"http://i/1", channel, &log), true));
     toolTip = other.ToolTip();
     ASSERT_TRUE(::IsWindow(toolTip));
     log.clear();
@@ -419,6 +423,8 @@ TEST_F(ChannelTreeTest, ExpansionByTheControlUpdatesImagesAndTheSetting) {
 }
 
 TEST_F(ChannelTreeTest, ContextMenusOfItemsChannelsAndEmptySpace) {
+  CChannel::SetMenuCommands(ChannelMenuCommands{IDM_TICKER, IDM_NOTI, IDM_KEYWORD, IDM_MOD_RSS, IDM_DEL_RSS,
+                                                IDM_ADD_RSS, IDM_IMPORT_OPML, IDM_EXPORT_OPML});
   CChannel* channel = AddChannel(L"http://c/1", L"Channel");
   const std::wstring longTitle = L"A feed item title that is much too long for the label in this window";
   CFeedItem* item = AddFeedItem(channel, L"http://i/1", longTitle, 0, 0);
@@ -545,7 +551,7 @@ TEST_F(ChannelTreeTest, TheTooltipShowsTheTipCutTo79Characters) {
   for (int i = 0; i < 100; ++i) tip += static_cast<wchar_t>(L'a' + i % 26);
   auto* item = new CFeedItem(channel, frame.Hwnd(), L"http://i/1", L"Hover me", L"[News]" + tip, 0, 0);
   item->unread = false;
-  ASSERT_TRUE(tree.AddItem(item, true));
+  ASSERT_TRUE(tree.AddItem(std::unique_ptr<CTreeItem>(item), true));
   ASSERT_NE(tree.ToolTip(), nullptr);
 
   // Hover the label: the tooltip comes up with the first 79 characters of the tip. The
@@ -615,7 +621,7 @@ TEST_F(ChannelTreeTest, ADropLeavesTheTreeAsItWasAndTheEdgeScrolls) {
   for (int i = 0; i < 30; ++i) AddFeedItem(first, L"http://i/" + std::to_wstring(i), L"Item " + std::to_wstring(i), 0, i);
   AddFeedItem(second, L"http://j/0", L"Other", 0, 0);
   auto* probe = new ProbeItem(L"http://probe", second, &log);
-  ASSERT_TRUE(tree.AddItem(probe, true));
+  ASSERT_TRUE(tree.AddItem(std::unique_ptr<CTreeItem>(probe), true));
   auto snapshot = [&] {
     std::vector<std::wstring> all = ChildKeys(Tree(), nullptr);
     for (CChannel* c : {first, second})

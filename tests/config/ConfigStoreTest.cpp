@@ -45,9 +45,9 @@ TEST(ConfigStoreBackend, MissingIniFileSelectsTheRegistry) {
   ScopedConfig config;
   EXPECT_FALSE(config.Store().UsesIni());
   EXPECT_EQ(config.Store().BasePath(), config.RegistryPath() + L"\\");
-  EXPECT_EQ(config.Store().CheckRegistryKey(), -1);
+  EXPECT_EQ(config.Store().CheckRegistryKey(), ConfigStore::StoreState::NoRegistryKey);
   config.Store().SetInt(L"CONFIG", L"RSS_TIMER", 45);
-  EXPECT_EQ(config.Store().CheckRegistryKey(), 0);
+  EXPECT_EQ(config.Store().CheckRegistryKey(), ConfigStore::StoreState::RegistryKey);
   DWORD size;
   EXPECT_EQ(RegistryValueType(config.RegistryPath() + L"\\CONFIG", L"RSS_TIMER", &size), DWORD(REG_DWORD));
   EXPECT_EQ(size, 4u);
@@ -60,11 +60,11 @@ TEST(ConfigStoreBackend, ExistingIniFileIsUsedAndTraced) {
   TraceCapture trace;
   auto next = first.Reopen();
   EXPECT_TRUE(next->UsesIni());
-  EXPECT_EQ(next->CheckRegistryKey(), 1);
+  EXPECT_EQ(next->CheckRegistryKey(), ConfigStore::StoreState::IniFile);
   EXPECT_TRUE(trace.Contains(L"use ini config : " + first.IniPath() + L"\n"));
-  // The registry key may exist too; the file still wins and CheckRegistryKey still says 1.
+  // The registry key may exist too; the file still wins.
   first.Store().SetInt(L"CONFIG", L"X", 1);
-  EXPECT_EQ(first.Reopen()->CheckRegistryKey(), 1);
+  EXPECT_EQ(first.Reopen()->CheckRegistryKey(), ConfigStore::StoreState::IniFile);
 }
 
 TEST(ConfigStoreBackend, ReadOnlyIniFileKeepsTheRegistry) {

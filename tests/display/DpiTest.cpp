@@ -50,7 +50,7 @@ TEST(DisplayDpi, PopupTickerAndTreeAreMadeForTheDpiAndFollowAMoveToAnother) {
   const int closeWidth = PictureScaleForDpi(dpi) == 100 ? 15 : PictureScaleForDpi(dpi) == 150 ? 22 : 30;
 
   NotifyStack stack;
-  stack.Configure(false, 150, 60, frame.Hwnd());
+  stack.Configure(false, 150, 60, frame.Hwnd(), IDB_CLOSE);
   auto* popup = new NotifyWnd(frame.Hwnd(), L"채널", L"제목", L"http://x.example/", L"");
   stack.ShowPopup(popup);
   ASSERT_TRUE(popup->Hwnd());

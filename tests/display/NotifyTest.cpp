@@ -9,6 +9,7 @@
 #include "display/NotifyStack.h"
 #include "display/NotifyWnd.h"
 #include "display/VersionNotifyWnd.h"
+#include "res/resource.h"
 #include "support/TraceCapture.h"
 #include "support/win/WinTest.h"
 
@@ -75,7 +76,7 @@ class NotifyTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(screen.Held());
     ASSERT_TRUE(frame.Create());
-    stack.Configure(false, kWidth, kHeight, frame.Hwnd());
+    stack.Configure(false, kWidth, kHeight, frame.Hwnd(), IDB_CLOSE);
     test::MoveCursor(300, 700);  // away from the corner where popups appear
   }
   WatchedNotifyWnd* News(bool* gone, std::wstring category = L"", std::wstring body = L"Item title") {
@@ -207,7 +208,7 @@ TEST_F(NotifyTest, SlotsTakeTheLowestFreeNumberAndFillColumnsRightToLeft) {
 
   // Rows counted up from the bottom.
   RecordingStack bottom;
-  bottom.Configure(true, kWidth, kHeight, frame.Hwnd());
+  bottom.Configure(true, kWidth, kHeight, frame.Hwnd(), IDB_CLOSE);
   CTrayWndItem a, b;
   bottom.Place(&a, rect);
   EXPECT_EQ(rect.bottom, work.bottom);
@@ -403,7 +404,7 @@ TEST_F(NotifyTest, AWindowThatCannotBeCreatedGivesItsSlotBackAndGoes) {
 TEST_F(NotifyTest, TheStackDestroysPlacedPopupsAndPopupsMayOutliveIt) {
   bool gone[3] = {};
   auto owned = std::make_unique<RecordingStack>();
-  owned->Configure(false, kWidth, kHeight, frame.Hwnd());
+  owned->Configure(false, kWidth, kHeight, frame.Hwnd(), IDB_CLOSE);
   WatchedNotifyWnd* placed = News(&gone[0]);
   WatchedNotifyWnd* clicked = News(&gone[1]);
   owned->ShowPopup(placed);

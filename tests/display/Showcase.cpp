@@ -20,6 +20,7 @@
 #include "display/TickerWnd.h"
 #include "display/VersionNotifyWnd.h"
 #include "display/ViewFrm.h"
+#include "res/resource.h"
 #include "win/Handles.h"
 #include "win/Window.h"
 
@@ -79,7 +80,7 @@ int wmain(int argc, wchar_t** argv) {
   owner.Create();
 
   CViewFrm view;
-  view.Create();
+  view.Create(IDR_VIEWFRAME, IDI_TRAY);
   ::SetWindowTextW(view.Hwnd(), L"새 버전의 렌더링 엔진 공개");
   view.Browser().Navigate(L"http://127.0.0.1:9/");
   ::ShowWindow(view.Hwnd(), SW_SHOWMINIMIZED);
@@ -87,16 +88,16 @@ int wmain(int argc, wchar_t** argv) {
 
   TickerWnd ticker;
   ticker.Create(owner.Hwnd());
-  ticker.SendUser(frame_code::kMain, reinterpret_cast<LPARAM>(owner.Hwnd()));
+  SendFrameCode(ticker.Hwnd(), frame_code::kMain, reinterpret_cast<LPARAM>(owner.Hwnd()));
   for (const wchar_t* title : {L"서울 오늘 맑음, 낮 최고 25도", L"pellora 2.5 release notes",
                                L"새 버전의 렌더링 엔진 공개", L"주간 기술 소식 모음"})
-    ticker.PostUser(frame_code::kAdd, reinterpret_cast<LPARAM>(new ViewRequest(title, L"http://127.0.0.1/")));
+    PostFrameCode(ticker.Hwnd(), frame_code::kAdd, reinterpret_cast<LPARAM>(new ViewRequest(title, L"http://127.0.0.1/")));
   RECT t = win::WindowRect(ticker.Hwnd());
   ::SetCursorPos(t.right - 2, t.bottom - 2);  // paused and opaque under the cursor
   ::ShowWindow(ticker.Hwnd(), SW_SHOWNOACTIVATE);
 
   NotifyStack stack;
-  stack.Configure(false, 150, 60, owner.Hwnd());
+  stack.Configure(false, 150, 60, owner.Hwnd(), IDB_CLOSE);
   auto* news = new NotifyWnd(owner.Hwnd(), L"기술 뉴스", L"새 버전의 렌더링 엔진 공개\n성능이 두 배로", L"http://127.0.0.1/",
                              L"소프트웨어");
   news->SetDisplayTime(0);

@@ -25,10 +25,10 @@ class TickerTest : public ::testing::Test {
 
   void CreateTicker() {
     ASSERT_TRUE(ticker.Create(frame.Hwnd()));
-    ticker.SendUser(frame_code::kMain, reinterpret_cast<LPARAM>(frame.Hwnd()));
+    SendFrameCode(ticker.Hwnd(), frame_code::kMain, reinterpret_cast<LPARAM>(frame.Hwnd()));
   }
   void Add(const std::wstring& title, const std::wstring& link = {}) {
-    ticker.PostUser(frame_code::kAdd, reinterpret_cast<LPARAM>(new test::LoggedRequest(title, link, &destroyed)));
+    PostFrameCode(ticker.Hwnd(), frame_code::kAdd, reinterpret_cast<LPARAM>(new test::LoggedRequest(title, link, &destroyed)));
   }
   // Shows the ticker and lets the first paints (and any late exposure) pass.
   void Show() {
@@ -287,8 +287,8 @@ TEST_F(TickerTest, OwnsItsEntriesAndIgnoresUnknownCodes) {
   CreateTicker();
   Add(L"a");
   Add(L"b");
-  ticker.PostUser(frame_code::kAdd, 0);
-  ticker.PostUser(frame_code::kView, 12345);
+  PostFrameCode(ticker.Hwnd(), frame_code::kAdd, 0);
+  PostFrameCode(ticker.Hwnd(), frame_code::kView, 12345);
   test::PumpFor(50);
   EXPECT_EQ(ticker.EntryCount(), 2u);
   // A hidden ticker neither scrolls nor paints: nothing has started yet.

@@ -7,6 +7,7 @@
 #include "DisplayTestSupport.h"
 #include "config/ConfigStore.h"
 #include "display/ViewFrm.h"
+#include "res/resource.h"
 #include "support/win/WinTest.h"
 
 namespace {
@@ -47,7 +48,7 @@ class ViewFrmTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ViewFrmTest, IsCreatedHiddenWithoutMenuAtTheDefaultPlacementWithTheControlInside) {
-  ASSERT_TRUE(view.Create());
+  ASSERT_TRUE(view.Create(IDR_VIEWFRAME, IDI_TRAY));
   HWND w = view.Hwnd();
   EXPECT_FALSE(::IsWindowVisible(w));
   EXPECT_EQ(::GetMenu(w), nullptr);
@@ -94,7 +95,7 @@ TEST_F(ViewFrmTest, StoredPlacementIsClampedIntoThePrimaryWorkArea) {
   Config().SetInt(section::kWindow, L"VIEW_Y", 20);
   Config().SetInt(section::kWindow, L"VIEW_CX", 500);
   Config().SetInt(section::kWindow, L"VIEW_CY", 400);
-  ASSERT_TRUE(view.Create());
+  ASSERT_TRUE(view.Create(IDR_VIEWFRAME, IDI_TRAY));
   RECT r = win::WindowRect(view.Hwnd());
   EXPECT_EQ(r.left, 0);
   EXPECT_EQ(r.top, 20);
@@ -106,7 +107,7 @@ TEST_F(ViewFrmTest, StoredPlacementIsClampedIntoThePrimaryWorkArea) {
   RECT work = win::PrimaryWorkArea();
   Config().SetInt(section::kWindow, L"VIEW_X", work.right - 100);
   Config().SetInt(section::kWindow, L"VIEW_Y", work.bottom - 50);
-  ASSERT_TRUE(view.Create());
+  ASSERT_TRUE(view.Create(IDR_VIEWFRAME, IDI_TRAY));
   r = win::WindowRect(view.Hwnd());
   EXPECT_EQ(r.right, work.right);
   EXPECT_EQ(r.bottom, work.bottom);
@@ -115,7 +116,7 @@ TEST_F(ViewFrmTest, StoredPlacementIsClampedIntoThePrimaryWorkArea) {
 }
 
 TEST_F(ViewFrmTest, CtrlWAndEscapeHideTheFrameAndParkTheControlOnABlankPage) {
-  ASSERT_TRUE(view.Create());
+  ASSERT_TRUE(view.Create(IDR_VIEWFRAME, IDI_TRAY));
   CWebBrowser2& browser = view.Browser();
   ::SetWindowTextW(view.Hwnd(), L"An item");
   const DWORD before = ::GetTickCount();
@@ -166,7 +167,7 @@ TEST_F(ViewFrmTest, CtrlWAndEscapeHideTheFrameAndParkTheControlOnABlankPage) {
 }
 
 TEST_F(ViewFrmTest, MovesSnapToThePrimaryWorkAreaEdgesAndAreStored) {
-  ASSERT_TRUE(view.Create());
+  ASSERT_TRUE(view.Create(IDR_VIEWFRAME, IDI_TRAY));
   RECT work = win::PrimaryWorkArea();
   const LONG wd = work.right - work.left, ht = work.bottom - work.top;
   HWND w = view.Hwnd();
@@ -198,7 +199,7 @@ TEST_F(ViewFrmTest, MovesSnapToThePrimaryWorkAreaEdgesAndAreStored) {
 }
 
 TEST_F(ViewFrmTest, ResizingWhileMaximisedOrMinimisedDoesNotOverwriteTheStoredPlacement) {
-  ASSERT_TRUE(view.Create());
+  ASSERT_TRUE(view.Create(IDR_VIEWFRAME, IDI_TRAY));
   HWND w = view.Hwnd();
   ::ShowWindow(w, SW_SHOWNORMAL);
   ::MoveWindow(w, 200, 150, 700, 500, TRUE);
@@ -228,7 +229,7 @@ TEST_F(ViewFrmTest, ResizingWhileMaximisedOrMinimisedDoesNotOverwriteTheStoredPl
 }
 
 TEST_F(ViewFrmTest, TheFocusGoesToTheControl) {
-  ASSERT_TRUE(view.Create());
+  ASSERT_TRUE(view.Create(IDR_VIEWFRAME, IDI_TRAY));
   HWND control = view.Browser().ControlWindow();
   ASSERT_NE(control, nullptr);
   auto inControl = [&] {

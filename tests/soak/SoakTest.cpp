@@ -79,7 +79,7 @@ TEST(Soak, RefreshCyclesEndAndKeepItemsMemoryAndObjectsInCheck) {
     if (cycle % 5 == 0) server.Control("add/korea");
 
     const size_t ends = spy.Count(frame_code::kEnd);
-    frame.PostUser(frame_code::kRun, 0);
+    PostFrameCode(frame.Hwnd(), frame_code::kRun, 0);
     ASSERT_TRUE(test::PumpUntil([&] { return spy.Count(frame_code::kEnd) == ends + 1; }, 30000))
         << "cycle " << cycle << " did not end";
     // Close whatever popup is up, so the queue keeps moving.
