@@ -539,6 +539,7 @@ void ChannelTree::OnSize(UINT type, int, int) {
 }
 
 LRESULT ChannelTree::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  // The tooltip sees every mouse message as it came, before anyone handles it.
   UpdateToolTip(msg, wParam, lParam);
   switch (msg) {
     case WM_VSCROLL: {
@@ -546,40 +547,6 @@ LRESULT ChannelTree::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       AfterScroll();
       return result;
     }
-    case WM_MOUSEWHEEL:
-      DefaultMessage(msg, wParam, lParam);
-      AfterScroll();
-      return 0;
-    case WM_LBUTTONDOWN: {
-      const POINT pt = PointOf(lParam);
-      if (OnLButtonDown(pt)) return 0;
-      LRESULT result = DefaultMessage(msg, wParam, lParam);
-      UndoSelectionTakenWithFocus(pt);
-      return result;
-    }
-    case WM_LBUTTONUP:
-      OnLButtonUp();
-      break;
-    case WM_CAPTURECHANGED:
-      // Another window took the mouse mid-drag: the button-up will not come here, so the
-      // drag ends now, without a drop.
-      if (dragging_ && reinterpret_cast<HWND>(lParam) != Hwnd()) CancelDrag();
-      break;
-    case WM_LBUTTONDBLCLK: {
-      LRESULT result = DefaultMessage(msg, wParam, lParam);
-      OnLButtonDblClk(PointOf(lParam));
-      return result;
-    }
-    case WM_MOUSEMOVE:
-      OnMouseMove(wParam, lParam);
-      break;
-    case WM_RBUTTONDOWN:
-      // Not the control's: its right-button tracking would send the context menu request
-      // to the parent. The button going up brings WM_CONTEXTMENU here instead.
-      return 0;
-    case WM_CONTEXTMENU:
-      OnContextMenu(lParam);
-      return 0;
     case WM_KEYDOWN:
       OnKeyDown(wParam, lParam);
       return 0;
@@ -591,15 +558,29 @@ LRESULT ChannelTree::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       // own answer would have it send ANSI ones.
       if (toolTip_ && reinterpret_cast<HWND>(wParam) == toolTip_ && lParam == NF_QUERY) return NFR_UNICODE;
       break;
-    case WM_NOTIFY: {
-      auto* header = reinterpret_cast<NMHDR*>(lParam);
-      if (header && toolTip_ && header->hwndFrom == toolTip_ && header->code == TTN_NEEDTEXTW &&
-          OnNeedText(*reinterpret_cast<NMTTDISPINFOW*>(header)))
-        return 0;
-      break;
-    }
   }
   return Window::OnMessage(msg, wParam, lParam);
+}
+
+bool ChannelTree::OnNotify(NMHDR& header, LRESULT& result) {
+  if (!toolTip_ || header.hwndFrom != toolTip_ || header.code != TTN_NEEDTEXTW ||
+      !OnNeedText(reinterpret_cast<NMTTDISPINFOW&>(header)))
+    return false;
+  result = 0;
+  return true;
+}
+
+bool ChannelTree::OnMouseWheel(POINT, UINT, int) {
+  Default();
+  AfterScroll();
+  return true;
+}
+
+bool ChannelTree::OnCaptureChanged(HWND gainer) {
+  // Another window took the mouse mid-drag: the button-up will not come here, so the drag
+  // ends now, without a drop.
+  if (dragging_ && gainer != Hwnd()) CancelDrag();
+  return false;
 }
 
 bool ChannelTree::OnReflectedNotify(NMHDR& header, LRESULT& result) {
@@ -633,30 +614,33 @@ bool ChannelTree::OnReflectedNotify(NMHDR& header, LRESULT& result) {
   return false;
 }
 
-bool ChannelTree::OnLButtonDown(POINT pt) {
-  const HitResult hit = HitTest(pt);
+bool ChannelTree::OnLButtonDown(POINT at, UINT) {
+  const HitResult hit = HitTest(at);
   if (!hit.handle || !(hit.flags & TVHT_ONITEM)) {
     Select(nullptr);
-    return false;
+  } else if (Control(TVM_EXPAND, TVE_TOGGLE, reinterpret_cast<LPARAM>(hit.handle))) {
+    // Opened or closed on the button going down; the control's own handling would undo it.
+    const bool expanded =
+        (Control(TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(hit.handle), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    if (CTreeItem* item = ItemOf(hit.handle)) {
+      item->OnExpanded(expanded ? TVE_EXPAND : TVE_COLLAPSE);
+      SetImages(*item, expanded);
+    }
+    Select(hit.handle);
+    FitLabels();
+    return true;
   }
-  // An entry with children opens and closes on the button going down; a leaf gets the
-  // control's own handling (selection, focus, drag detection).
-  if (!Control(TVM_EXPAND, TVE_TOGGLE, reinterpret_cast<LPARAM>(hit.handle))) return false;
-  const bool expanded =
-      (Control(TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(hit.handle), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
-  if (CTreeItem* item = ItemOf(hit.handle)) {
-    item->OnExpanded(expanded ? TVE_EXPAND : TVE_COLLAPSE);
-    SetImages(*item, expanded);
-  }
-  Select(hit.handle);
-  FitLabels();
+  Default();
+  UndoSelectionTakenWithFocus(at);
   return true;
 }
 
-void ChannelTree::OnLButtonDblClk(POINT pt) {
-  const HitResult hit = HitTest(pt);
-  if (!hit.handle || !(hit.flags & TVHT_ONITEM)) return;
+bool ChannelTree::OnLButtonDblClk(POINT at, UINT) {
+  Default();
+  const HitResult hit = HitTest(at);
+  if (!hit.handle || !(hit.flags & TVHT_ONITEM)) return true;
   if (CTreeItem* item = ItemOf(hit.handle)) item->OnKey(VK_RETURN);
+  return true;
 }
 
 void ChannelTree::OnItemExpanded(const NMTREEVIEWW& info) {
@@ -690,8 +674,8 @@ void ChannelTree::AfterScroll() {
   Select(nullptr);
 }
 
-void ChannelTree::OnContextMenu(LPARAM lParam) {
-  POINT screen = PointOf(lParam);
+bool ChannelTree::OnContextMenu(HWND, POINT at) {
+  POINT screen = at;
   HTREEITEM hit = nullptr;
   if (screen.x == -1 && screen.y == -1) {
     // From the keyboard: the menu of the selected entry, below its label.
@@ -707,7 +691,7 @@ void ChannelTree::OnContextMenu(LPARAM lParam) {
   }
 
   win::Menu menu(::CreatePopupMenu());
-  if (!menu) return;
+  if (!menu) return true;
   if (hit) {
     Select(hit);
     if (CTreeItem* item = ItemOf(hit)) item->FillContextMenu(menu.Get());
@@ -717,6 +701,7 @@ void ChannelTree::OnContextMenu(LPARAM lParam) {
   // The frame owns the menu, so the chosen command reaches its handlers.
   if (::GetMenuItemCount(menu.Get()) > 0)
     ::TrackPopupMenu(menu.Get(), TPM_RIGHTBUTTON, screen.x, screen.y, 0, ::GetParent(Hwnd()), nullptr);
+  return true;
 }
 
 void ChannelTree::OnDropFiles(HDROP drop) {
@@ -746,9 +731,8 @@ void ChannelTree::OnBeginDrag(const NMTREEVIEWW& info) {
   // The drag keeps a copy of the image; ours goes at the end of this scope.
 }
 
-void ChannelTree::OnMouseMove(WPARAM, LPARAM lParam) {
-  if (!dragging_) return;
-  const POINT pt = PointOf(lParam);
+bool ChannelTree::OnMouseMove(POINT pt, UINT) {
+  if (!dragging_) return false;
   const RECT client = win::ClientRect(Hwnd());
   ::ImageList_DragMove(pt.x, pt.y);
   // Near the top or bottom edge the list scrolls one line per mouse move.
@@ -782,15 +766,17 @@ void ChannelTree::OnMouseMove(WPARAM, LPARAM lParam) {
   dropTarget_ = target;
   HighlightDropTarget(target != dragItem_ ? target : nullptr);
   ::ImageList_DragShowNolock(TRUE);
+  return false;
 }
 
-void ChannelTree::OnLButtonUp() {
-  if (!dragging_) return;
+bool ChannelTree::OnLButtonUp(POINT, UINT) {
+  if (!dragging_) return false;
   const HTREEITEM dragged = dragItem_;
   const HTREEITEM target = dropTarget_;
   CancelDrag();
   if (dragged && target != dragged)
     if (CTreeItem* item = ItemOf(dragged)) item->DropOnto(ItemOf(target));
+  return false;
 }
 
 void ChannelTree::CancelDrag() {

@@ -90,7 +90,24 @@ class ChannelTree : public win::Window {
   void OnDestroy() override;
   void OnSize(UINT type, int cx, int cy) override;
   bool OnReflectedNotify(NMHDR& header, LRESULT& result) override;
+  // Our tooltip asks the tree for its text.
+  bool OnNotify(NMHDR& header, LRESULT& result) override;
   bool OnAttached() override;
+
+  // A press on an entry with children opens or closes it; elsewhere the control's own
+  // handling runs (selection, focus, drag detection).
+  bool OnLButtonDown(POINT at, UINT keys) override;
+  // A double click opens the entry, after the control's own handling.
+  bool OnLButtonDblClk(POINT at, UINT keys) override;
+  // Drags an entry (see OnBeginDrag) and drops it.
+  bool OnMouseMove(POINT at, UINT keys) override;
+  bool OnLButtonUp(POINT at, UINT keys) override;
+  bool OnCaptureChanged(HWND gainer) override;
+  // Not the control's: its right-button tracking would send the context menu request to
+  // the parent. The button going up brings WM_CONTEXTMENU here instead.
+  bool OnRButtonDown(POINT, UINT) override { return true; }
+  bool OnContextMenu(HWND window, POINT at) override;
+  bool OnMouseWheel(POINT at, UINT keys, int delta) override;
 
  private:
   struct HitResult {
@@ -128,13 +145,8 @@ class ChannelTree : public win::Window {
   // stay in the control.
   void DiscardSubtree(CTreeItem& item);
 
-  // Message handlers.
-  bool OnLButtonDown(POINT pt);
-  void OnLButtonDblClk(POINT pt);
+  // Message handlers without a typed handler of the base.
   void OnKeyDown(WPARAM wParam, LPARAM lParam);
-  void OnContextMenu(LPARAM lParam);
-  void OnMouseMove(WPARAM wParam, LPARAM lParam);
-  void OnLButtonUp();
   // Ends a drag without a drop: image, capture and highlight.
   void CancelDrag();
   void OnDropFiles(HDROP drop);

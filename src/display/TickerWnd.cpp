@@ -1,7 +1,5 @@
 #include "display/TickerWnd.h"
 
-#include <windowsx.h>
-
 #include <algorithm>
 #include <iterator>
 
@@ -278,14 +276,9 @@ void TickerWnd::RenderStrip() {
   stripDrawn_ = true;
 }
 
-void TickerWnd::OnPaint() {
-  std::optional<ViewRequest> clicked;
-  {
-    win::PaintScope paint(Hwnd());
-    clicked = PaintRow(paint.Get());
-  }
-  SendView(std::move(clicked));
-}
+void TickerWnd::OnPaint(HDC dc, const RECT&) { clickedInPaint_ = PaintRow(dc); }
+
+void TickerWnd::OnPaintEnded() { SendView(std::exchange(clickedInPaint_, std::nullopt)); }
 
 void TickerWnd::SendView(std::optional<ViewRequest> clicked) {
   // Sent once painting is over, with a copy: whatever the frame does meanwhile (even
@@ -369,8 +362,13 @@ void TickerWnd::RestartCurrent() {
   ::RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
-void TickerWnd::OnWheel(int delta) {
-  if (entries_.empty()) return;
+bool TickerWnd::OnRButtonDown(POINT, UINT) {
+  if (HasEntries()) RestartCurrent();
+  return true;
+}
+
+bool TickerWnd::OnMouseWheel(POINT, UINT, int delta) {
+  if (entries_.empty()) return true;
   if (delta <= 0) {  // towards the user: the next title
     if (current_ == entries_.end() || ++current_ == entries_.end()) current_ = entries_.begin();
   } else {
@@ -378,28 +376,42 @@ void TickerWnd::OnWheel(int delta) {
     --current_;
   }
   RestartCurrent();
+  return true;
 }
 
-void TickerWnd::OnLButtonDown(POINT at, bool control) {
+bool TickerWnd::OnLButtonDown(POINT at, UINT keys) {
   clickPoint_ = at;
-  if (control) dragging_ = true;
+  if (keys & MK_CONTROL) dragging_ = true;
   ::SetCapture(Hwnd());
+  return true;
 }
 
-void TickerWnd::OnMouseMove(POINT at) {
-  if (!dragging_) return;
+bool TickerWnd::OnMouseMove(POINT at, UINT) {
+  if (!dragging_) return true;
   RECT r = win::WindowRect(Hwnd());
   ::SetWindowPos(Hwnd(), nullptr, r.left + (at.x - clickPoint_.x), r.top + (at.y - clickPoint_.y), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return true;
 }
 
-void TickerWnd::OnLButtonUp() {
+bool TickerWnd::OnLButtonUp(POINT, UINT) {
   if (dragging_)
     clickPoint_ = POINT{-1, -1};
   else
     --offset_;  // the first scroll step after the pause gives it back: the row stays put
   dragging_ = false;
   ::ReleaseCapture();
+  return true;
+}
+
+bool TickerWnd::OnCaptureChanged(HWND gainer) {
+  // Capture taken away mid-drag (another window grabbed the mouse): the button-up will
+  // not come here, so the drag ends now instead of following the cursor.
+  if (dragging_ && gainer != Hwnd()) {
+    dragging_ = false;
+    clickPoint_ = POINT{-1, -1};
+  }
+  return true;
 }
 
 void TickerWnd::OnMove() {
@@ -413,42 +425,12 @@ void TickerWnd::OnMove() {
 }
 
 LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_PAINT:
-      OnPaint();
-      return 0;
-    case WM_ERASEBKGND:
-      return 0;  // painting is double-buffered; erasing would only flicker
-    case WM_MOUSEWHEEL:
-      OnWheel(GET_WHEEL_DELTA_WPARAM(wParam));
-      return 0;
-    case WM_RBUTTONDOWN:
-      if (HasEntries()) RestartCurrent();
-      return 0;
-    case WM_LBUTTONDOWN:
-      OnLButtonDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, (wParam & MK_CONTROL) != 0);
-      return 0;
-    case WM_MOUSEMOVE:
-      OnMouseMove(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_LBUTTONUP:
-      OnLButtonUp();
-      return 0;
-    case WM_CAPTURECHANGED:
-      // Capture taken away mid-drag (another window grabbed the mouse): the button-up
-      // will not come here, so the drag ends now instead of following the cursor.
-      if (dragging_ && reinterpret_cast<HWND>(lParam) != Hwnd()) {
-        dragging_ = false;
-        clickPoint_ = POINT{-1, -1};
-      }
-      return 0;
-    case WM_WINDOWPOSCHANGED: {
-      // Shown or hidden by ShowWindow or SetWindowPos alike; the default handling sends
-      // WM_MOVE and WM_SIZE.
-      const LRESULT result = Window::OnMessage(msg, wParam, lParam);
-      UpdateTimer();
-      return result;
-    }
+  if (msg == WM_WINDOWPOSCHANGED) {
+    // Shown or hidden by ShowWindow or SetWindowPos alike; the default handling sends
+    // WM_MOVE and WM_SIZE.
+    const LRESULT result = Window::OnMessage(msg, wParam, lParam);
+    UpdateTimer();
+    return result;
   }
   return Window::OnMessage(msg, wParam, lParam);
 }

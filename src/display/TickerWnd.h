@@ -78,7 +78,11 @@ class TickerWnd : public win::Window {
   void OnTimer(UINT_PTR id) override;
   // The timer runs only while the strip is on screen: hidden, it has nothing to do.
   void UpdateTimer();
-  void OnPaint();
+  void OnPaint(HDC dc, const RECT& dirty) override;
+  // A click found while painting opens its entry once painting is over.
+  void OnPaintEnded() override;
+  // Painting is double-buffered: erasing would only flicker.
+  bool OnEraseBackground(HDC) override { return false; }
   // Draws the row as it stands into windowDc and returns the entry a pending click
   // falls on, if any.
   std::optional<ViewRequest> PaintRow(HDC windowDc);
@@ -93,13 +97,18 @@ class TickerWnd : public win::Window {
   void Advance();
   void ListChanged() { ++listVersion_; }
   LRESULT OnFrameMessage(uint32_t code, LPARAM arg) override;
-  void OnWheel(int delta);
+  bool OnMouseWheel(POINT at, UINT keys, int delta) override;
+  // The right button starts the current title again from the right edge.
+  bool OnRButtonDown(POINT at, UINT keys) override;
   void RestartCurrent();
   void TrimToCeiling();
   void TakeQueued();
-  void OnLButtonDown(POINT at, bool control);
-  void OnMouseMove(POINT at);
-  void OnLButtonUp();
+  // A click opens the title under it (found at the next paint); with Ctrl held the strip
+  // is dragged instead.
+  bool OnLButtonDown(POINT at, UINT keys) override;
+  bool OnMouseMove(POINT at, UINT keys) override;
+  bool OnLButtonUp(POINT at, UINT keys) override;
+  bool OnCaptureChanged(HWND gainer) override;
   void OnMove() override;
   // A size at 96 DPI for the monitor the strip is on.
   int Px(int pixels) const;
@@ -117,6 +126,7 @@ class TickerWnd : public win::Window {
   bool dragging_ = false;
   bool hovered_ = true;
   POINT clickPoint_{-1, -1};
+  std::optional<ViewRequest> clickedInPaint_;
   HWND owner_ = nullptr;
   int dpi_ = 96;
 

@@ -1,6 +1,5 @@
 #include "display/TrayWndItem.h"
 
-#include <windowsx.h>
 
 #include <algorithm>
 
@@ -257,39 +256,48 @@ void CTrayWndItem::DrawContent(HDC dc) {
   DrawBody(dc, TrimSet(BodyText(), L"\r\n "), box);
 }
 
+bool CTrayWndItem::OnEraseBackground(HDC dc) {
+  Draw(dc);
+  return true;
+}
+
+bool CTrayWndItem::OnMouseMove(POINT, UINT) {
+  TRACKMOUSEEVENT track{};
+  track.cbSize = sizeof(track);
+  track.dwFlags = TME_HOVER | TME_LEAVE;
+  track.hwndTrack = Hwnd();
+  track.dwHoverTime = 1;
+  ::TrackMouseEvent(&track);
+  return false;
+}
+
+bool CTrayWndItem::OnMouseHover(POINT, UINT) {
+  SetHovered(true);
+  return true;
+}
+
+bool CTrayWndItem::OnMouseLeave() {
+  SetHovered(false);
+  return true;
+}
+
+// The click's action may pump messages (a shell launch, the frame's 'VIEW'), during which
+// this popup can run out and be deleted: the default handling comes first, and nothing
+// touches the object once the action has started.
+bool CTrayWndItem::OnLButtonUp(POINT at, UINT) {
+  Default();
+  OnClick(1, at);
+  return true;
+}
+
+bool CTrayWndItem::OnRButtonUp(POINT at, UINT) {
+  Default();
+  OnClick(2, at);
+  return true;
+}
+
 LRESULT CTrayWndItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_MOUSEMOVE: {
-      TRACKMOUSEEVENT track{};
-      track.cbSize = sizeof(track);
-      track.dwFlags = TME_HOVER | TME_LEAVE;
-      track.hwndTrack = Hwnd();
-      track.dwHoverTime = 1;
-      ::TrackMouseEvent(&track);
-      break;
-    }
-    case WM_MOUSEHOVER:
-      SetHovered(true);
-      return 0;
-    case WM_MOUSELEAVE:
-      SetHovered(false);
-      return 0;
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP: {
-      // The click's action may pump messages (a shell launch, the frame's 'VIEW'), during
-      // which this popup can run out and be deleted: the default handling comes first,
-      // and nothing touches the object once the action has started.
-      Window::OnMessage(msg, wParam, lParam);
-      OnClick(msg == WM_LBUTTONUP ? 1 : 2, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    }
-    case WM_SHOWWINDOW:
-      // Popups stay on screen when the owner is minimised.
-      if (lParam == SW_PARENTCLOSING) return 0;
-      break;
-    case WM_ERASEBKGND:
-      Draw(reinterpret_cast<HDC>(wParam));
-      return 1;
-  }
+  // Popups stay on screen when the owner is minimised.
+  if (msg == WM_SHOWWINDOW && lParam == SW_PARENTCLOSING) return 0;
   return Window::OnMessage(msg, wParam, lParam);
 }

@@ -101,6 +101,15 @@ class CTrayWndItem : public win::Window {
   void Redraw();
   void Draw(HDC dc);
   void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y);
+  // The whole popup is drawn on erasing: it has no other painting.
+  bool OnEraseBackground(HDC dc) override;
+  // Hovering holds the popup fully shown; the button going up closes it and runs its
+  // action (left: the kind's own, right: the second one, outside the close button).
+  bool OnMouseMove(POINT at, UINT keys) override;
+  bool OnMouseHover(POINT at, UINT keys) override;
+  bool OnMouseLeave() override;
+  bool OnLButtonUp(POINT at, UINT keys) override;
+  bool OnRButtonUp(POINT at, UINT keys) override;
   void OnClick(int button, POINT at);
   void SetHovered(bool hovered);
 

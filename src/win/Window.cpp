@@ -1,5 +1,7 @@
 #include "win/Window.h"
 
+#include <windowsx.h>
+
 #include <new>
 #include <utility>
 
@@ -10,6 +12,22 @@ constexpr UINT_PTR kSubclassId = 0x70656C6C;  // any constant unique to this fra
 // Subclassed controls carry their object in a window property (not every import library
 // offers GetWindowSubclass to read it back from the subclass).
 const wchar_t kObjectProperty[] = L"win.Window";
+
+// The message being dispatched on this thread, for Default(). It lives on Dispatch's stack
+// (nested messages stack up), never in the object, which a handler may delete.
+struct CurrentMessage {
+  HWND hwnd;
+  UINT msg;
+  WPARAM wParam;
+  LPARAM lParam;
+  bool subclassed;
+  bool defaulted = false;
+  LRESULT answer = 0;
+};
+thread_local CurrentMessage* current = nullptr;
+
+POINT PointOf(LPARAM lParam) { return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
+UINT KeysOf(WPARAM wParam) { return GET_KEYSTATE_WPARAM(wParam); }
 }
 
 Window::~Window() { Destroy(); }
@@ -135,11 +153,40 @@ LRESULT Window::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
-      Window* source = header ? FromHandle(header->hwndFrom) : nullptr;
+      if (!header) break;
+      Window* source = FromHandle(header->hwndFrom);
       LRESULT result = 0;
       if (source && source != this && source->OnReflectedNotify(*header, result)) return result;
+      if (OnNotify(*header, result)) return result;
       break;
     }
+    case WM_PAINT:
+      if (subclassed_) break;
+      return OnPaintMessage();
+    case WM_ERASEBKGND:
+      return OnEraseBackground(reinterpret_cast<HDC>(wParam)) ? 1 : 0;
+    case WM_MOUSEMOVE:
+      return AfterMouseHandler(OnMouseMove(PointOf(lParam), KeysOf(wParam)));
+    case WM_LBUTTONDOWN:
+      return AfterMouseHandler(OnLButtonDown(PointOf(lParam), KeysOf(wParam)));
+    case WM_LBUTTONUP:
+      return AfterMouseHandler(OnLButtonUp(PointOf(lParam), KeysOf(wParam)));
+    case WM_LBUTTONDBLCLK:
+      return AfterMouseHandler(OnLButtonDblClk(PointOf(lParam), KeysOf(wParam)));
+    case WM_RBUTTONDOWN:
+      return AfterMouseHandler(OnRButtonDown(PointOf(lParam), KeysOf(wParam)));
+    case WM_RBUTTONUP:
+      return AfterMouseHandler(OnRButtonUp(PointOf(lParam), KeysOf(wParam)));
+    case WM_MOUSEWHEEL:
+      return AfterMouseHandler(OnMouseWheel(PointOf(lParam), KeysOf(wParam), GET_WHEEL_DELTA_WPARAM(wParam)));
+    case WM_MOUSEHOVER:
+      return AfterMouseHandler(OnMouseHover(PointOf(lParam), KeysOf(wParam)));
+    case WM_MOUSELEAVE:
+      return AfterMouseHandler(OnMouseLeave());
+    case WM_CAPTURECHANGED:
+      return AfterMouseHandler(OnCaptureChanged(reinterpret_cast<HWND>(lParam)));
+    case WM_CONTEXTMENU:
+      return AfterMouseHandler(OnContextMenu(reinterpret_cast<HWND>(wParam), PointOf(lParam)));
   }
   return DefaultMessage(msg, wParam, lParam);
 }
@@ -147,6 +194,33 @@ LRESULT Window::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT Window::DefaultMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (subclassed_) return ::DefSubclassProc(hwnd_, msg, wParam, lParam);
   return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
+}
+
+LRESULT Window::Default() {
+  CurrentMessage* m = current;
+  if (!m) return 0;
+  if (!m->defaulted) {
+    m->defaulted = true;
+    m->answer = m->subclassed ? ::DefSubclassProc(m->hwnd, m->msg, m->wParam, m->lParam)
+                              : ::DefWindowProcW(m->hwnd, m->msg, m->wParam, m->lParam);
+  }
+  return m->answer;
+}
+
+LRESULT Window::AfterMouseHandler(bool handled) {
+  if (!handled) return Default();
+  return current && current->defaulted ? current->answer : 0;
+}
+
+LRESULT Window::OnPaintMessage() {
+  {
+    PAINTSTRUCT ps{};
+    HDC dc = ::BeginPaint(hwnd_, &ps);
+    if (dc) OnPaint(dc, ps.rcPaint);
+    ::EndPaint(hwnd_, &ps);
+  }
+  OnPaintEnded();
+  return 0;
 }
 
 void Window::UpdateMenuCommands(HMENU menu) {
@@ -167,6 +241,12 @@ void Window::UpdateMenuCommands(HMENU menu) {
 }
 
 LRESULT Window::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
+  CurrentMessage message{hwnd_, msg, wParam, lParam, subclassed_};
+  CurrentMessage* const outer = std::exchange(current, &message);
+  struct Restore {
+    CurrentMessage* outer;
+    ~Restore() { current = outer; }
+  } restore{outer};
   // No C++ exception may cross the system's window procedure.
   try {
     return OnMessage(msg, wParam, lParam);

@@ -1,11 +1,11 @@
 #pragma once
 // The window base of the thin framework: an object owns one HWND, finds itself from the
 // HWND, and gets its messages unpacked once into typed handlers (OnCreate, OnSize,
-// OnTimer, OnFrameMessage, ...); a class overrides the handlers it needs, and its list of
-// handlers is its behaviour. Commands arrive at OnCommand; menus ask OnUpdateCommand for
-// their check and enable state when they open; WM_NOTIFY is reflected to the control's
-// object. Messages without a typed handler reach OnMessage, which falls back to
-// DefaultMessage.
+// OnTimer, OnPaint, OnLButtonDown, OnFrameMessage, ...); a class overrides the handlers it
+// needs, and its list of handlers is its behaviour. Commands arrive at OnCommand; menus ask
+// OnUpdateCommand for their check and enable state when they open; WM_NOTIFY is reflected
+// to the control's object, then offered to OnNotify. Messages without a typed handler
+// reach OnMessage, which falls back to DefaultMessage.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -67,6 +67,11 @@ class Window {
   // no typed handler, and passes the rest on to its base class's OnMessage.
   virtual LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT DefaultMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  // The default processing of the message being handled now, run once; its answer. For a
+  // typed handler whose order matters (the default first, or between two of its steps);
+  // the base then does not run it again. Static: it never touches the object, so a
+  // handler may go on after it with the object deleted.
+  static LRESULT Default();
 
   // Typed handlers. Where a message's default processing runs is the same for every class:
   // WM_CREATE: after the default processing; -1 fails the creation.
@@ -89,12 +94,41 @@ class Window {
   // and an argument in the long parameter. The answer goes back to a sender.
   virtual LRESULT OnFrameMessage(uint32_t code, LPARAM arg) { return DefaultMessage(WM_USER, code, arg); }
 
+  // WM_PAINT of a window of our own class: the base begins painting, calls OnPaint with
+  // the DC and the rectangle to paint, and ends painting; then OnPaintEnded runs, for what
+  // must not happen inside painting (sending to other windows). A subclassed control
+  // paints itself.
+  virtual void OnPaint(HDC dc, const RECT& dirty) {}
+  virtual void OnPaintEnded() {}
+  // WM_ERASEBKGND: whether the background counts as erased. By default the system erases it.
+  virtual bool OnEraseBackground(HDC dc) { return Default() != 0; }
+
+  // Mouse messages: `at` in client coordinates (in screen coordinates for the wheel and the
+  // context menu, {-1, -1} for a menu asked for from the keyboard), `keys` the MK_ flags.
+  // True when handled; false lets the default processing run after the handler (unless it
+  // called Default() itself). A handled message answers 0, or what Default() answered.
+  virtual bool OnMouseMove(POINT at, UINT keys) { return false; }
+  virtual bool OnLButtonDown(POINT at, UINT keys) { return false; }
+  virtual bool OnLButtonUp(POINT at, UINT keys) { return false; }
+  virtual bool OnLButtonDblClk(POINT at, UINT keys) { return false; }
+  virtual bool OnRButtonDown(POINT at, UINT keys) { return false; }
+  virtual bool OnRButtonUp(POINT at, UINT keys) { return false; }
+  virtual bool OnMouseWheel(POINT at, UINT keys, int delta) { return false; }
+  virtual bool OnMouseHover(POINT at, UINT keys) { return false; }
+  virtual bool OnMouseLeave() { return false; }
+  // The mouse capture went to `gainer` (null or another window: a drag in progress ends).
+  virtual bool OnCaptureChanged(HWND gainer) { return false; }
+  virtual bool OnContextMenu(HWND window, POINT at) { return false; }
+
   // A command from a menu, accelerator or control; true when handled.
   virtual bool OnCommand(UINT id, UINT code, HWND control) { return false; }
   // State of a menu command about to be shown; true when this window decided it.
   virtual bool OnUpdateCommand(UINT id, CommandState& state) { return false; }
   // A WM_NOTIFY that this control sent to its parent; true when handled.
   virtual bool OnReflectedNotify(NMHDR& header, LRESULT& result) { return false; }
+  // A WM_NOTIFY sent to this window that its source's object did not take (a child or a
+  // tooltip that is no object of ours); true when handled.
+  virtual bool OnNotify(NMHDR& header, LRESULT& result) { return false; }
   // Called by CreateControl once the system control exists and is subclassed; false
   // destroys it again and fails the creation.
   virtual bool OnAttached() { return true; }
@@ -110,6 +144,9 @@ class Window {
   static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR refData);
   LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT OnPaintMessage();
+  // The answer to a mouse message whose handler returned `handled`.
+  static LRESULT AfterMouseHandler(bool handled);
 
   HWND hwnd_ = nullptr;
   bool subclassed_ = false;
