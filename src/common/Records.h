@@ -27,7 +27,7 @@ struct FeedResult {
   // The server answered a conditional request with 304: the feed is as the tree shows it.
   bool notModified = false;
   // Of a 200 answer with a text: to be kept with the channel once the text has been read.
-  FeedValidators validators;
+  FeedValidators validators{};
   // The text already read on the fetch thread; null when it was not.
   std::shared_ptr<const PreparedFeed> prepared = nullptr;
 };
