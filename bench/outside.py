@@ -38,6 +38,10 @@ BARE = os.path.join(BUILD, "bench", "win", "bare_window.exe")
 PROBE = os.path.join(BUILD, "bench", "win", "outside_probe.exe")
 PCTL = os.path.join(BUILD, "tests", "pctl.exe")
 CLK_TCK = os.sysconf("SC_CLK_TCK")
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import resource_ids  # noqa: E402
+
+IDS = resource_ids.read()
 
 
 class Feeds(socketserver.ThreadingMixIn, http.server.HTTPServer):
@@ -157,7 +161,7 @@ class Program:
 
     def stop(self, pellora=True):
         if pellora:
-            run(PCTL, "command", "32771")
+            run(PCTL, "command", str(IDS["IDM_EXIT"]))
         else:
             self.proc.terminate()
         try:
@@ -176,7 +180,7 @@ def private_mb(pid):
 
 
 def refresh():
-    run(PCTL, "command", "32782")
+    run(PCTL, "command", str(IDS["IDM_REFRESH"]))
 
 
 def pellora_up():
