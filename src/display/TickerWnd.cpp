@@ -1,6 +1,7 @@
 #include "display/TickerWnd.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "common/Dpi.h"
@@ -13,6 +14,8 @@
 #include "win/Dpi.h"
 
 namespace {
+// GUID_CONSOLE_DISPLAY_STATE, spelt out: not every import library carries the power GUIDs.
+constexpr GUID kConsoleDisplayState = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 constexpr UINT_PTR kTimer = 0;
 constexpr wchar_t kClassName[] = L"pellora.Ticker";
 constexpr int kDefaultWidth = 200;
@@ -75,6 +78,9 @@ int TickerWnd::OnCreate() {
   font_ = display::CreatePointFont(90, setting::Get(setting::kTickerFont), dpi_);
   UpdateTimer();
   SetWindowAlpha(Hwnd(), 100);
+  // A window of the ticker's own: the frame need not know why the strip stops.
+  displayNotification_.Reset(
+      ::RegisterPowerSettingNotification(Hwnd(), &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE));
   return 0;
 }
 
@@ -86,8 +92,20 @@ void TickerWnd::KeepOnScreen() {
   ::SetWindowPos(Hwnd(), nullptr, moved.left, moved.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+LRESULT TickerWnd::OnPowerBroadcast(WPARAM event, LPARAM data) {
+  const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(data);
+  if (event == PBT_POWERSETTINGCHANGE && setting && ::IsEqualGUID(setting->PowerSetting, kConsoleDisplayState) &&
+      setting->DataLength >= sizeof(DWORD)) {
+    DWORD state;  // 0 off, 1 on, 2 dimmed
+    std::memcpy(&state, setting->Data, sizeof(state));
+    displayOff_ = state == 0;
+    UpdateTimer();
+  }
+  return TRUE;
+}
+
 void TickerWnd::UpdateTimer() {
-  const bool shown = Hwnd() && ::IsWindowVisible(Hwnd());
+  const bool shown = Hwnd() && ::IsWindowVisible(Hwnd()) && !displayOff_;
   if (shown == timerRunning_) return;
   if (shown) {
     TakeQueued();  // what ticks of the hidden strip would have taken
@@ -99,6 +117,8 @@ void TickerWnd::UpdateTimer() {
 }
 
 void TickerWnd::OnDestroy() {
+  displayNotification_.Reset();
+  displayOff_ = false;
   ::KillTimer(Hwnd(), kTimer);
   timerRunning_ = false;
   entries_.clear();
@@ -116,15 +136,15 @@ void TickerWnd::OnDestroy() {
 void TickerWnd::OnTimer(UINT_PTR id) {
   if (id != kTimer) return;
   TakeQueued();
-  if (!::IsWindowVisible(Hwnd())) {
+  if (!::IsWindowVisible(Hwnd()) || displayOff_) {
     UpdateTimer();
     return;
   }
-  RECT client = win::ClientRect(Hwnd());
-  POINT cursor{};
-  ::GetCursorPos(&cursor);
-  ::ScreenToClient(Hwnd(), &cursor);
-  const bool inside = ::PtInRect(&client, cursor) != 0;
+  // Asking where the cursor is costs four requests to the server under Wine, more than
+  // the rest of a tick: it is asked only while the cursor was last seen inside, and its
+  // coming in is seen by WM_MOUSEMOVE (or when the strip is shown or moved).
+  if (hovered_) SetHovered(CursorInside());
+  const bool inside = hovered_;
   if (!inside) {
     // An empty strip has nothing to move; its offset waits for the first title.
     if (!entries_.empty()) {
@@ -142,10 +162,20 @@ void TickerWnd::OnTimer(UINT_PTR id) {
     // The ticker never has the keyboard, so the key is asked of the system, not the queue.
     ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEALL));
   }
-  if (inside != hovered_) {
-    SetWindowAlpha(Hwnd(), inside ? 100 : setting::OpacityPercent(setting::Get(setting::kTickerAlpha)));
-    hovered_ = inside;
-  }
+}
+
+bool TickerWnd::CursorInside() const {
+  const RECT client = win::ClientRect(Hwnd());
+  POINT cursor{};
+  ::GetCursorPos(&cursor);
+  ::ScreenToClient(Hwnd(), &cursor);
+  return ::PtInRect(&client, cursor) != 0;
+}
+
+void TickerWnd::SetHovered(bool inside) {
+  if (inside == hovered_) return;
+  SetWindowAlpha(Hwnd(), inside ? 100 : setting::OpacityPercent(setting::Get(setting::kTickerAlpha)));
+  hovered_ = inside;
 }
 
 SIZE TickerWnd::Measure(Entry& entry) {
@@ -387,6 +417,8 @@ bool TickerWnd::OnLButtonDown(POINT at, UINT keys) {
 }
 
 bool TickerWnd::OnMouseMove(POINT at, UINT) {
+  const RECT client = win::ClientRect(Hwnd());
+  SetHovered(::PtInRect(&client, at) != 0);  // also outside, while the mouse is captured
   if (!dragging_) return true;
   RECT r = win::WindowRect(Hwnd());
   ::SetWindowPos(Hwnd(), nullptr, r.left + (at.x - clickPoint_.x), r.top + (at.y - clickPoint_.y), 0, 0,
@@ -425,11 +457,14 @@ void TickerWnd::OnMove() {
 }
 
 LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_POWERBROADCAST) return OnPowerBroadcast(wParam, lParam);
   if (msg == WM_WINDOWPOSCHANGED) {
     // Shown or hidden by ShowWindow or SetWindowPos alike; the default handling sends
     // WM_MOVE and WM_SIZE.
     const LRESULT result = Window::OnMessage(msg, wParam, lParam);
     UpdateTimer();
+    // Shown or moved under a cursor that stays still: no mouse message says so.
+    if (::IsWindowVisible(Hwnd())) SetHovered(CursorInside());
     return result;
   }
   return Window::OnMessage(msg, wParam, lParam);

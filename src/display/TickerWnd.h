@@ -76,8 +76,14 @@ class TickerWnd : public win::Window {
   void OnDestroy() override;
   void KeepOnScreen();
   void OnTimer(UINT_PTR id) override;
-  // The timer runs only while the strip is on screen: hidden, it has nothing to do.
+  bool CursorInside() const;
+  // The cursor is over the strip: it holds still and is fully opaque.
+  void SetHovered(bool inside);
+  // The timer runs only while the strip is on screen: hidden, or with the display off,
+  // it has nothing to do.
   void UpdateTimer();
+  // WM_POWERBROADCAST: the display going off or on.
+  LRESULT OnPowerBroadcast(WPARAM event, LPARAM data);
   void OnPaint(HDC dc, const RECT& dirty) override;
   // A click found while painting opens its entry once painting is over.
   void OnPaintEnded() override;
@@ -131,6 +137,8 @@ class TickerWnd : public win::Window {
   int dpi_ = 96;
 
   bool timerRunning_ = false;
+  bool displayOff_ = false;
+  win::PowerNotification displayNotification_;
 
   std::vector<Slot> slots_;
   unsigned listVersion_ = 0;   // bumped by every change of the list or of the measurements

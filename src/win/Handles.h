@@ -104,6 +104,11 @@ struct Library {
   static Type Invalid() { return nullptr; }
   static void Close(Type h) { ::FreeLibrary(h); }
 };
+struct PowerNotify {
+  using Type = HPOWERNOTIFY;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { ::UnregisterPowerSettingNotification(h); }
+};
 }  // namespace traits
 
 using KernelHandle = UniqueHandle<traits::Kernel>;
@@ -120,6 +125,7 @@ using MemoryDC = UniqueHandle<traits::MemoryDC>;
 using ImageList = UniqueHandle<traits::ImageList>;
 using Accelerators = UniqueHandle<traits::Accelerators>;
 using Library = UniqueHandle<traits::Library>;
+using PowerNotification = UniqueHandle<traits::PowerNotify>;
 
 // A window's device context from GetDC, released to the same window.
 class WindowDC {

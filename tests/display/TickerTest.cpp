@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -378,4 +379,27 @@ TEST_F(TickerTest, TrimmedWhileHiddenItStartsAfreshAtTheFirstEntryKept) {
       }
   EXPECT_GE(firstInk, TickerWnd::kGap - 2);
   EXPECT_LE(firstInk, TickerWnd::kGap + 4);
+}
+
+TEST_F(TickerTest, WithTheDisplayOffItHoldsStillUntilTheDisplayIsBack) {
+  CreateTicker();
+  CursorAway();
+  Add(L"a title that scrolls");
+  Show();
+  auto display = [&](DWORD state) {  // as the system reports GUID_CONSOLE_DISPLAY_STATE
+    alignas(POWERBROADCAST_SETTING) BYTE buffer[sizeof(POWERBROADCAST_SETTING) + sizeof(DWORD)]{};
+    auto* setting = reinterpret_cast<POWERBROADCAST_SETTING*>(buffer);
+    setting->PowerSetting = GUID{0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+    setting->DataLength = sizeof(DWORD);
+    std::memcpy(setting->Data, &state, sizeof(state));
+    ::SendMessageW(ticker.Hwnd(), WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(setting));
+  };
+  display(0);
+  test::PumpFor(100);
+  const std::vector<int> off = TitleStarts(test::CaptureClient(ticker.Hwnd()));
+  test::PumpFor(400);
+  EXPECT_EQ(TitleStarts(test::CaptureClient(ticker.Hwnd())), off) << "nothing moves with the display off";
+  display(1);
+  test::PumpFor(400);
+  EXPECT_NE(TitleStarts(test::CaptureClient(ticker.Hwnd())), off) << "the display is back: it scrolls on";
 }
