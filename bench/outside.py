@@ -3,8 +3,8 @@
 same way (bench/win/BareWindow.cpp), each pellora.exe given in the same run:
 
   cpu      CPU of the process plus the wineserver (utime + stime from /proc) over --seconds:
-           the bare window; pellora scrolling 100 ticker entries; pellora with the ticker
-           hidden ("RSS_TICKER"=0). Percent of one core.
+           the bare window, also with a 40 ms timer; pellora scrolling 100 ticker entries;
+           pellora with the ticker hidden ("RSS_TICKER"=0). Percent of one core.
   freeze   a first refresh of 50 channels x 200 new items from a local server into an empty
            tree: the longest the window kept a ping waiting, and the time from the refresh
            command to the last row in the tree.
@@ -145,13 +145,13 @@ def cpu_percent(pid, seconds):
 
 
 class Program:
-    def __init__(self, exe, sections=None):
+    def __init__(self, exe, sections=None, args=()):
         self.dir = tempfile.mkdtemp(prefix="pellora-outside-")
         self.exe = os.path.join(self.dir, os.path.basename(exe))
         shutil.copy(exe, self.exe)
         if sections is not None:
             write_ini(os.path.join(self.dir, "pellora.ini"), sections)
-        self.proc = subprocess.Popen([WINE, self.exe], cwd=self.dir, stdout=subprocess.DEVNULL,
+        self.proc = subprocess.Popen([WINE, self.exe, *args], cwd=self.dir, stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL)
 
     def pid(self):
@@ -199,6 +199,11 @@ def measure_cpu(exes, seconds):
     pid = bare.pid()
     time.sleep(3)
     rows.append(("bare window", "", *cpu_percent(pid, seconds)))
+    bare.stop(pellora=False)
+    bare = Program(BARE, args=["timer"])
+    pid = bare.pid()
+    time.sleep(3)
+    rows.append(("bare window, 40 ms timer", "", *cpu_percent(pid, seconds)))
     bare.stop(pellora=False)
     for exe in exes:
         for state, ticker in (("ticker scrolling 100 entries", 1), ("ticker hidden", 0)):
