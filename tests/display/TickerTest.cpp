@@ -88,7 +88,7 @@ TEST_F(TickerTest, IsCreatedAtTheDefaultPlaceWithItsStyleAndTitle) {
   wchar_t title[64];
   ::GetWindowTextW(ticker.Hwnd(), title, 64);
   EXPECT_STREQ(title, L"Pellora Ticker");
-  EXPECT_EQ(::GetClassLongPtrW(ticker.Hwnd(), GCL_STYLE), 0u);
+  EXPECT_EQ(::GetClassLongPtrW(ticker.Hwnd(), GCL_STYLE), ULONG_PTR(CS_OWNDC));  // only its own DC
   EXPECT_EQ(reinterpret_cast<HCURSOR>(::GetClassLongPtrW(ticker.Hwnd(), GCLP_HCURSOR)),
             ::LoadCursorW(nullptr, IDC_HAND));
   EXPECT_EQ(test::LayeredAlpha(ticker.Hwnd()), 255);
