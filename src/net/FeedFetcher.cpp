@@ -160,7 +160,8 @@ void RunDownload(Download& job) {
 // One channel's result. A failure of any kind (memory for a huge document above all) and
 // a download that outlasts its deadline are that channel's failed download, never the end
 // of the run or of the program.
-void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url, const FeedValidators& known) {
+void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url, const FeedValidators& known,
+                  UrlCacheReader& cache) {
   std::shared_ptr<Download> job;
   FeedResult result{id, url, {}};
   try {
@@ -189,7 +190,7 @@ void FetchChannel(HWND frame, const std::wstring& id, const std::wstring& url, c
     DebugTrace(L"Download failed : [%ls]\n", url.c_str());
     result = FeedResult{id, url, {}};
   }
-  result.prepared = PrepareFeed(frame, result.text);
+  result.prepared = PrepareFeed(frame, result.text, cache);
   SendResult(frame, result);
 }  // the request deletes its file here, unless its thread still holds it
 
@@ -208,6 +209,7 @@ bool FetchAll(HWND frame, const KnownFeeds& known) {
   std::vector<std::wstring> ids;
   Config().EnumSubsections(section::kConfig, ids);
   const FeedValidators none;
+  UrlCacheReader cache;  // read once for the whole run, as far as it pays
   for (const std::wstring& id : ids) {
     // The program is ending: the rest of the run would only delay its exit.
     if (!::IsWindow(frame)) break;
@@ -221,7 +223,7 @@ bool FetchAll(HWND frame, const KnownFeeds& known) {
     // Asked to wait: left alone like a disabled channel until then.
     if (Throttled(url)) continue;
     const auto it = known.find(url);
-    FetchChannel(frame, id, url, it == known.end() ? none : it->second);
+    FetchChannel(frame, id, url, it == known.end() ? none : it->second, cache);
   }
   return connected;
 }

@@ -3,7 +3,7 @@
 #include "common/FrameCode.h"
 #include "common/UrlCache.h"
 
-std::shared_ptr<const PreparedFeed> PrepareFeed(HWND frame, const std::wstring& text) noexcept {
+std::shared_ptr<const PreparedFeed> PrepareFeed(HWND frame, const std::wstring& text, UrlCacheReader& cache) noexcept {
   if (text.empty()) return nullptr;
   try {
     auto prepared = std::make_shared<PreparedFeed>();
@@ -18,9 +18,10 @@ std::shared_ptr<const PreparedFeed> PrepareFeed(HWND frame, const std::wstring& 
     for (const FeedEntry& entry : items) query.links.emplace_back(entry.link);
     query.unknown.assign(items.size(), 0);
     if (!SendFrameCode(frame, frame_code::kNew, &query)) return prepared;
+    std::vector<char> present(items.size(), 0);
+    cache.Answer(query.links, query.unknown, present);
     for (size_t i = 0; i < items.size(); ++i)
-      if (query.unknown[i])
-        prepared->cache[i] = IsInUrlCache(query.links[i]) ? PreparedFeed::Cache::Present : PreparedFeed::Cache::Absent;
+      if (query.unknown[i]) prepared->cache[i] = present[i] ? PreparedFeed::Cache::Present : PreparedFeed::Cache::Absent;
     return prepared;
   } catch (...) {
     return nullptr;

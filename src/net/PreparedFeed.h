@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/UrlCache.h"
 #include "doc/FeedReader.h"
 
 struct PreparedFeed {
@@ -25,5 +26,5 @@ struct LinkQuery {
 
 // Null for an empty text, or when reading fails for want of memory (the frame then reads
 // the text itself). `frame` is asked which links are new; a frame that does not answer
-// gets no cache answers.
-std::shared_ptr<const PreparedFeed> PrepareFeed(HWND frame, const std::wstring& text) noexcept;
+// gets no cache answers. `cache` is the run's, asked about the new links.
+std::shared_ptr<const PreparedFeed> PrepareFeed(HWND frame, const std::wstring& text, UrlCacheReader& cache) noexcept;

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cwctype>
 #include <string>
+#include <vector>
 
 #include "ChannelTreeTesting.h"
 #include "channels/TreeItem.h"
+#include "common/UrlCache.h"
 #include "config/ConfigStore.h"
 #include "support/win/WinTest.h"
 
@@ -121,6 +125,38 @@ TEST(TreeItem, AnAnswerFromTheFetchThreadStandsForOneLookUp) {
   EXPECT_TRUE(unread.IsBold());   // the answer, not the cache
   EXPECT_FALSE(unread.IsBold());  // the cache again, which holds it now
   test::RemoveFromUrlCache(visited);
+}
+
+// Reading the cache whole must give every answer a question would, whether the reading
+// ends early (a small cache) or the questions come first (too few links to pay for it).
+TEST(UrlCacheReader, AnswersAsEachQuestionWould) {
+  std::vector<std::wstring> cached = {test::UniqueUrl(L"a"), test::UniqueUrl(L"b"), test::UniqueUrl(L"\u00fc")};
+  for (const std::wstring& url : cached) ASSERT_TRUE(test::AddToUrlCache(url));
+  std::vector<std::wstring> links = cached;
+  for (const std::wstring& url : cached) {
+    links.push_back(url + L"/");
+    links.push_back(url + L"#part");
+    std::wstring upper = url;
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(::towupper(c));
+    links.push_back(upper);
+  }
+  links.insert(links.end(), {L"", test::UniqueUrl(L"never")});
+  std::vector<char> truth(links.size());
+  for (size_t i = 0; i < links.size(); ++i) truth[i] = IsInUrlCache(links[i]);
+  ASSERT_EQ(std::count(truth.begin(), truth.end(), 1), 3);
+
+  const std::vector<char> all(links.size(), 1);
+  for (size_t firstAsked : {size_t{1}, links.size()}) {  // pays for a few entries, or for all
+    UrlCacheReader reader;
+    std::vector<char> some(links.size(), 0), present(links.size(), 0);
+    some[firstAsked - 1] = 1;
+    reader.Answer(links, some, present);
+    EXPECT_EQ(present[firstAsked - 1], truth[firstAsked - 1]);
+    std::fill(present.begin(), present.end(), 0);
+    reader.Answer(links, all, present);
+    EXPECT_EQ(present, truth) << "first asked: " << firstAsked;
+  }
+  for (const std::wstring& url : cached) test::RemoveFromUrlCache(url);
 }
 
 TEST(TreeItem, OnlyEnterOpensAFeedItem) {
