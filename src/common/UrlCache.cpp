@@ -4,6 +4,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 bool IsInUrlCache(const std::wstring& url) {
@@ -15,6 +16,28 @@ bool IsInUrlCache(const std::wstring& url) {
     return true;
   return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
 }
+
+namespace {
+// Read whole, the cache answers from memory where the same string is the same entry: a
+// plain ASCII http(s) link whose host is all small letters, digits, dots and dashes. Other
+// links the cache may store in a form of its own (a host in punycode or folded to small
+// letters, text in UTF-8), and they are asked.
+bool KeptAsItIs(const std::wstring& link) {
+  std::wstring_view rest(link);
+  if (rest.starts_with(L"http://"))
+    rest.remove_prefix(7);
+  else if (rest.starts_with(L"https://"))
+    rest.remove_prefix(8);
+  else
+    return false;
+  if (!std::all_of(rest.begin(), rest.end(), [](wchar_t c) { return c > 0x20 && c < 0x7F; })) return false;
+  const std::wstring_view host = rest.substr(0, rest.find_first_of(L"/?#"));
+  if (host.empty() || host.starts_with(L"xn--") || host.find(L".xn--") != std::wstring_view::npos) return false;
+  return std::all_of(host.begin(), host.end(), [](wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'.' || c == L'-' || c == L':';
+  });
+}
+}  // namespace
 
 UrlCacheReader::UrlCacheReader() : buffer_(kBufferBytes / sizeof(unsigned long long)) {}
 
@@ -53,11 +76,6 @@ void UrlCacheReader::Answer(const std::vector<std::wstring>& links, const std::v
   for (size_t i = 0; i < n; ++i) {
     if (!ask[i]) continue;
     const std::wstring& link = links[i];
-    // Read whole, the cache answers from memory where the same string is the same entry:
-    // a plain ASCII link. Others the cache stores in a form of its own (a host in
-    // punycode), and they are asked.
-    const bool plain = std::all_of(link.begin(), link.end(), [](wchar_t c) { return c > 0x20 && c < 0x7F; });
-    present[i] = reading_ == Reading::Done && plain ? (!link.empty() && addresses_.count(link) != 0)
-                                                    : IsInUrlCache(link);
+    present[i] = reading_ == Reading::Done && KeptAsItIs(link) ? addresses_.count(link) != 0 : IsInUrlCache(link);
   }
 }
