@@ -112,7 +112,7 @@ void CMainFrame::ProcessFeed(const FeedResult& result) {
         auto* existing = dynamic_cast<CFeedItem*>(known);
         if (!existing) continue;  // the link is a channel's address
         if (existing->title != title) {
-          existing->title = title;
+          existing->Retitle(title);
           tree_.RefreshItem(link);
         }
         existing->seen = true;

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -158,8 +159,10 @@ class ChannelTree : public win::Window {
   void UpdateToolTip(UINT msg, WPARAM wParam, LPARAM lParam);
   void DropTool();
 
-  // The records under their keys, in code-unit order of the keys; the map owns them.
-  std::map<std::wstring, std::unique_ptr<CTreeItem>> items_;
+  // The records under their keys, in code-unit order of the keys; the map owns them. A key
+  // is a view of the record's own key (which never changes once the record is in), so each
+  // link is stored once.
+  std::map<std::wstring_view, std::unique_ptr<CTreeItem>, std::less<>> items_;
   // Each parent's children (null: the top level) in the control's order.
   std::unordered_map<CTreeItem*, std::vector<CTreeItem*>> children_;
   WNDPROC controlProc_ = nullptr;  // the tree view's own window procedure

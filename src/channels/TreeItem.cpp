@@ -110,6 +110,11 @@ CFeedItem::CFeedItem(CTreeItem* parent, HWND frame, std::wstring link, std::wstr
       arrivalNo(arrivalNo) {
   this->parent = parent;
   key = std::move(link);
+  // A tip equal to the title is not kept twice.
+  if (this->tipText == this->title) {
+    tipIsTitle_ = true;
+    std::wstring().swap(this->tipText);
+  }
 }
 
 std::wstring CFeedItem::SortKey() const { return FeedSortKey(fetchStamp, arrivalNo); }
@@ -128,7 +133,15 @@ void CFeedItem::TakeUrlCacheAnswer(bool inUrlCache) {
   cacheAnswered_ = true;
 }
 
-std::wstring CFeedItem::TipText() const { return tipText; }
+std::wstring CFeedItem::TipText() const { return tipIsTitle_ ? title : tipText; }
+
+void CFeedItem::Retitle(std::wstring newTitle) {
+  if (tipIsTitle_) {
+    tipText = std::move(title);
+    tipIsTitle_ = false;
+  }
+  title = std::move(newTitle);
+}
 
 void CFeedItem::OnKey(UINT virtualKey) {
   if (virtualKey != VK_RETURN) return;

@@ -49,7 +49,7 @@ class CTreeItem {
 
   CTreeItem* parent = nullptr;    // null at the top level
   HTREEITEM treeHandle = nullptr;  // set by the tree when it shows the record
-  std::wstring key;                // unique in the whole tree
+  std::wstring key;                // unique in the whole tree; fixed while the tree holds the record
 };
 
 // The commands of a channel's context menu: they are the main frame's, whose resources
@@ -100,13 +100,15 @@ class CFeedItem : public CTreeItem {
   // The URL cache was just asked about the link (off the window's thread): the next
   // IsBold takes this answer instead of asking again.
   void TakeUrlCacheAnswer(bool inUrlCache);
+  // The tip is composed once, at creation: a new title leaves it as it was.
   std::wstring TipText() const override;
+  void Retitle(std::wstring newTitle);
   // Enter (and a double click): asks the frame to open the link ('VIEW').
   void OnKey(UINT virtualKey) override;
 
   HWND frame;  // the main frame's window, which opens links
   std::wstring title;
-  std::wstring tipText;
+  std::wstring tipText;  // empty while the tip is the title itself: most items have no category
   unsigned fetchStamp;  // the frame's end time of the previous fetch run when the item arrived
   int arrivalNo;        // position among its channel's new items of that pass, from 0
   bool seen = false;
@@ -114,4 +116,5 @@ class CFeedItem : public CTreeItem {
 
  private:
   bool cacheAnswered_ = false;
+  bool tipIsTitle_ = false;
 };

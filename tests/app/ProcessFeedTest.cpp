@@ -96,17 +96,21 @@ TEST_F(ProcessFeedTest, KeywordsPinPopupsCaseSensitivelyInTitleOrCategory) {
 
 TEST_F(ProcessFeedTest, AKnownLinkIsOnlyRetitled) {
   SetChannel(L"NOTI", 1);
-  Deliver(kId, kUrl, Rss(L"News", {{L"old title", L"http://n/1", L"c"}}));
-  Deliver(kId, kUrl, Rss(L"News", {{L"old title", L"http://n/1", L"c"}}));
+  Deliver(kId, kUrl, Rss(L"News", {{L"old title", L"http://n/1", L"c"}, {L"plain", L"http://n/2", L""}}));
+  Deliver(kId, kUrl, Rss(L"News", {{L"old title", L"http://n/1", L"c"}, {L"plain", L"http://n/2", L""}}));
   EXPECT_EQ(frame.QueuedPopups(), 0u);
-  Deliver(kId, kUrl, Rss(L"News", {{L"new &amp;lt;b&amp;gt; title", L"http://n/1", L"c"}}));
+  EXPECT_EQ(Item(L"http://n/2")->TipText(), L"plain");
+  Deliver(kId, kUrl, Rss(L"News", {{L"new &amp;lt;b&amp;gt; title", L"http://n/1", L"c"}, {L"plainer", L"http://n/2", L""}}));
   CFeedItem* item = Item(L"http://n/1");
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(item->title, L"new <b> title");
-  EXPECT_EQ(item->tipText, L"[c]old title");  // composed once, at creation
+  // The tip is composed once, at creation, with or without a category.
+  EXPECT_EQ(item->TipText(), L"[c]old title");
+  EXPECT_EQ(Item(L"http://n/2")->title, L"plainer");
+  EXPECT_EQ(Item(L"http://n/2")->TipText(), L"plain");
   EXPECT_EQ(frame.QueuedPopups(), 0u);
-  EXPECT_EQ(frame.Ticker().EntryCount(), 1u);
-  EXPECT_EQ(frame.FeedItems().size(), 1u);
+  EXPECT_EQ(frame.Ticker().EntryCount(), 2u);
+  EXPECT_EQ(frame.FeedItems().size(), 2u);
 }
 
 TEST_F(ProcessFeedTest, TickerSettingOfTheChannel) {
