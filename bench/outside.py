@@ -250,7 +250,8 @@ def measure_memory(exes):
         wait_for(pellora_up, 30, "pellora")
         refresh()
         wait_for(lambda: tree_rows() == 50 * 101, 120, "the refresh")
-        time.sleep(3)
+        # Settled: the thread pool lets its idle threads go about 5 s after their last work.
+        time.sleep(8)
         mb = private_mb(app.pid())
         print(f"  pellora     {mb:7.2f}  ({mb - base:+.2f} above the bare window)   {exe}")
         app.stop()

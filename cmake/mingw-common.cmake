@@ -7,3 +7,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Static C, C++ and pthread runtimes: pellora.exe needs no DLL beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(PELLORA_DLLTOOL ${PELLORA_MINGW_TRIPLE}-dlltool)

@@ -15,11 +15,15 @@ bool IsWebLink(std::wstring_view link) {
 #include <windows.h>
 #include <shellapi.h>
 
+#include "win/Ole.h"
+
 bool OpenLinkInShell(const std::wstring& link) {
   if (!IsWebLink(link)) {
     DebugTrace(L"not a web link, not opened : %ls\n", link.c_str());
     return false;
   }
+  // The shell may hand the link to an extension, which wants the thread in an apartment.
+  win::EnsureOle();
   ::ShellExecuteW(nullptr, L"open", link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return true;
 }

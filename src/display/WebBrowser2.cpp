@@ -3,6 +3,7 @@
 #include <exdisp.h>
 
 #include "common/DebugTrace.h"
+#include "win/Ole.h"
 
 // The container side of the control: one object serving as its client site, in-place
 // site and in-place frame. It has no menus, tool space or accelerators to offer.
@@ -139,6 +140,11 @@ bool CWebBrowser2::Create(HWND parent, const RECT& rect, DWORD style, UINT id) {
 }
 
 void CWebBrowser2::AttachControl() {
+  // The control is an ActiveX control: the window's thread must be an OLE apartment.
+  if (!win::EnsureOle()) {
+    DebugTrace(L"OLE not started\n");
+    return;
+  }
   HRESULT hr = ::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                                   reinterpret_cast<void**>(object_.Put()));
   if (FAILED(hr)) {

@@ -1,6 +1,7 @@
 #include "net/HttpClient.h"
 
-#include <bcrypt.h>
+#include <windows.h>
+#include <ntsecapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -55,8 +56,9 @@ bool ReadWhole(HANDLE file, char* out, size_t size) {
 // A value in rand()'s range (0 to 32767) from the system's random generator.
 int RandomValue() {
   uint16_t value = 0;
-  if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&value), sizeof(value),
-                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+  // RtlGenRandom lives in advapi32, which every process has; the crypto DLL would bring
+  // GnuTLS into the process under Wine for two bytes.
+  if (!::RtlGenRandom(&value, sizeof(value)))
     value = static_cast<uint16_t>(::GetTickCount() ^ (::GetCurrentThreadId() << 7));
   return value & 0x7FFF;
 }

@@ -55,14 +55,19 @@ DWORD DownloadDeadlineMs() {
 }
 
 NetDeadline::NetDeadline() {
-  const DWORD ms = DownloadDeadlineMs();
-  if (!::CreateTimerQueueTimer(&timer_, nullptr, &NetDeadline::OnTimer, this, ms, 0, WT_EXECUTEONLYONCE)) {
-    // Without a timer the per-operation time-outs still bound each wait.
-    timer_ = nullptr;
-  }
+  // A thread-pool timer rather than the default timer queue: Wine keeps the queue's thread
+  // (and its megabyte of stack) for the rest of the process, the pool lets its thread go.
+  timer_ = ::CreateThreadpoolTimer(&NetDeadline::OnTimer, this, nullptr);
+  if (!timer_) return;  // without a timer the per-operation time-outs still bound each wait
+  ULARGE_INTEGER due;
+  due.QuadPart = static_cast<ULONGLONG>(-10000LL * DownloadDeadlineMs());  // relative, 100 ns units
+  FILETIME when{due.LowPart, due.HighPart};
+  ::SetThreadpoolTimer(timer_, &when, 0, 0);
 }
 
-void CALLBACK NetDeadline::OnTimer(void* self, BOOLEAN) { static_cast<NetDeadline*>(self)->Expire(); }
+void CALLBACK NetDeadline::OnTimer(PTP_CALLBACK_INSTANCE, void* self, PTP_TIMER) {
+  static_cast<NetDeadline*>(self)->Expire();
+}
 
 void NetDeadline::Expire() {
   std::lock_guard<std::mutex> guard(lock_);
@@ -79,8 +84,10 @@ void NetDeadline::Watch(win::InternetHandle& handle) {
 
 void NetDeadline::Stop() {
   if (timer_) {
-    // INVALID_HANDLE_VALUE: returns only once a running callback has finished.
-    ::DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
+    // No new expiry, then wait for a running one to finish before the timer goes.
+    ::SetThreadpoolTimer(timer_, nullptr, 0, 0);
+    ::WaitForThreadpoolTimerCallbacks(timer_, FALSE);
+    ::CloseThreadpoolTimer(timer_);
     timer_ = nullptr;
   }
   std::lock_guard<std::mutex> guard(lock_);

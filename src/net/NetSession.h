@@ -55,13 +55,13 @@ class NetDeadline {
   bool Expired() const;
 
  private:
-  static void CALLBACK OnTimer(void* self, BOOLEAN);
+  static void CALLBACK OnTimer(PTP_CALLBACK_INSTANCE, void* self, PTP_TIMER);
   void Expire();
 
   mutable std::mutex lock_;
   std::vector<win::InternetHandle*> watched_;  // closed in reverse order: request first
   bool expired_ = false;
-  HANDLE timer_ = nullptr;
+  PTP_TIMER timer_ = nullptr;
 };
 
 // Waits until some of a body has arrived and returns how much to read: what has arrived,
