@@ -40,9 +40,9 @@ const wchar_t* ErrorName(ScanError kind) {
 // costs a few bytes and saves an alignment step on every allocation.
 constexpr size_t kAlign = alignof(XmlNode);
 static_assert(alignof(XmlAttribute) <= kAlign && alignof(wchar_t) <= kAlign);
-// Blocks stay within the allocator's ordinary heap (no mapping of their own per block);
-// the first one is sized from the text, so a small feed costs one allocation.
-constexpr size_t kMinBlock = 2 * 1024;
+// Blocks stay within the allocator's ordinary heap (no mapping of their own per block).
+// The length of the text is not measured first (that would be one more pass over it), so
+// every block has this size; the first holds the whole tree of a feed of a few kilobytes.
 constexpr size_t kMaxBlock = 64 * 1024;
 // A request above this (a long text) gets a block of its own, so the current block is
 // neither wasted nor overrun.
@@ -110,21 +110,23 @@ inline bool AtCData(const wchar_t* p) {
 }
 inline bool AtComment(const wchar_t* p) { return p[1] == L'!' && p[2] == L'-' && p[3] == L'-'; }
 
-// The next '<' at or after p, or end. Text between elements is mostly a few characters
-// of indentation, too short to be worth a library call.
-inline const wchar_t* FindTagStart(const wchar_t* p, const wchar_t* end) {
+// The next '<' at or after p, or the terminating NUL. Text between elements is mostly a
+// few characters of indentation, too short to be worth a library call.
+inline const wchar_t* FindTagStart(const wchar_t* p) {
   for (int k = 0; k < 16; ++k, ++p) {
-    if (p == end || *p == L'<') return p;
+    if (*p == L'<' || *p == L'\0') return p;
   }
-  const wchar_t* lt = std::wmemchr(p, L'<', static_cast<size_t>(end - p));
-  return lt ? lt : end;
+  const wchar_t* lt = std::wcschr(p, L'<');
+  return lt ? lt : p + std::wcslen(p);
 }
 
-// Position of `needle` at or after `from`, or null.
-const wchar_t* FindText(const wchar_t* from, const wchar_t* end, std::wstring_view needle) {
-  std::wstring_view hay(from, end - from);
-  size_t at = hay.find(needle);
-  return at == std::wstring_view::npos ? nullptr : from + at;
+// The first "xy>" at or after `from` ("-->", "]]>"), or null. The '>' is looked for first:
+// it is the rarer character, and one library call passes over the text up to it.
+const wchar_t* FindClose(const wchar_t* from, wchar_t x, wchar_t y) {
+  for (const wchar_t* gt = std::wcschr(from, L'>'); gt; gt = std::wcschr(gt + 1, L'>')) {
+    if (gt - from >= 2 && gt[-2] == x && gt[-1] == y) return gt - 2;
+  }
+  return nullptr;
 }
 
 // "<!DOCTYPE", the keyword in any letter case.
@@ -139,10 +141,10 @@ inline bool AtDoctype(const wchar_t* p) {
 // The '>' that ends a document type declaration whose keyword ends at `p`: the first one
 // outside quotes and outside the internal subset in brackets (where comments may hold
 // anything). Null when there is none.
-const wchar_t* DoctypeEnd(const wchar_t* p, const wchar_t* end) {
+const wchar_t* DoctypeEnd(const wchar_t* p) {
   wchar_t quote = 0;
   size_t depth = 0;
-  for (; p < end; ++p) {
+  for (; *p; ++p) {
     const wchar_t c = *p;
     if (quote) {
       if (c == quote) quote = 0;
@@ -153,7 +155,7 @@ const wchar_t* DoctypeEnd(const wchar_t* p, const wchar_t* end) {
     } else if (c == L']') {
       if (depth) --depth;
     } else if (depth && c == L'<' && AtComment(p)) {
-      const wchar_t* close = FindText(p + 4, end, L"-->");
+      const wchar_t* close = FindClose(p + 4, L'-', L'-');
       if (!close) return nullptr;
       p = close + 2;
     } else if (c == L'>' && depth == 0) {
@@ -198,14 +200,13 @@ void* XmlDocument::AllocateInNewBlock(size_t size) {
     blocks_ = block;
     return reinterpret_cast<char*>(block) + kBlockHeader;
   }
-  const size_t blockSize = std::max(nextBlockSize_, kBlockHeader + size);
+  const size_t blockSize = kMaxBlock;
   Block* block = static_cast<Block*>(::operator new(blockSize));
   block->next = blocks_;
   blocks_ = block;
   char* data = reinterpret_cast<char*>(block) + kBlockHeader;
   free_ = data + size;
   limit_ = reinterpret_cast<char*>(block) + blockSize;
-  nextBlockSize_ = std::min(nextBlockSize_ * 2, kMaxBlock);
   return data;
 }
 
@@ -213,7 +214,7 @@ void* XmlDocument::AllocateInNewBlock(size_t size) {
 // of the character being handled, and are computed only for an error message.
 class XmlScanner {
  public:
-  XmlScanner(XmlDocument& doc, const wchar_t* text, size_t length) : doc_(doc), text_(text), end_(text + length) {}
+  XmlScanner(XmlDocument& doc, const wchar_t* text) : doc_(doc), text_(text) {}
 
   ScanError Run(const wchar_t*& errorAt);
 
@@ -345,8 +346,7 @@ class XmlScanner {
   }
 
   XmlDocument& doc_;
-  const wchar_t* const text_;
-  const wchar_t* const end_;
+  const wchar_t* const text_;  // NUL-terminated
   XmlNode* current_ = nullptr;
   bool inTag_ = false;
   bool rootHasElement_ = false;  // the document node has a child not named "?..."
@@ -393,50 +393,32 @@ ScanError XmlScanner::Scan(const wchar_t*& errorAt) {
 }
 
 ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
-  const wchar_t* const end = end_;
-  while (p < end) {
+  while (*p) {
     if (!inTag_) {
       // Everything up to the next '<' is text: '>', '=', quotes, '/' and '?' included.
-      const wchar_t* lt = FindTagStart(p, end);
+      const wchar_t* lt = FindTagStart(p);
       AppendPending(p, lt);
       p = lt;
-      if (p == end) break;
-      if (AtCData(p)) {
-        const wchar_t* body = p + 9;
-        const wchar_t* close = FindText(body, end, L"]]>");
-        if (!close) {
-          p = body;
-          return ScanError::EndTagMatch;
-        }
-        AppendPending(body, close);
-        p = close + 3;
-        continue;
-      }
-      if (AtComment(p)) {
-        const wchar_t* close = FindText(p + 4, end, L"-->");
-        if (!close) {
-          p += 4;
-          return ScanError::EndTagMatch;
-        }
-        p = close + 3;
-        continue;
-      }
-      if (AtDoctype(p)) {
-        // The whole declaration is skipped, quoted identifiers and internal subset
-        // included; it leaves a leaf that is not the document's element.
-        const wchar_t* close = DoctypeEnd(p + 9, end);
-        if (!close) {
-          p += 9;
-          return ScanError::EndTagMatch;
-        }
-        NewNode(current_)->name = Store(L"!DOCTYPE", 8);
-        p = close + 1;
-        continue;
-      }
+      if (!*p) break;
       // The plain forms "</name>" and "<name a="v" ...>" are by far the most common; they
       // are handled here at once, with the same result as the general steps below.
       if (p[1] == L'/') {
+        // Mostly the end tag of the open element, spelt as its start tag was: the name is
+        // compared at once, without looking for where it ends. The document node's name
+        // is empty and never matches here.
+        XmlNode* node = current_;
         const wchar_t* name = p + 2;
+        const wchar_t* want = node->name.data();
+        const size_t length = node->name.size();
+        size_t i = 0;
+        while (i < length && name[i] == want[i]) ++i;  // stops at the NUL at the latest
+        if (i == length && length != 0 && name[i] == L'>') {
+          if (node->text.empty()) AssignPendingTrimmed(node->text);
+          ClearPending();
+          current_ = node->parent;
+          p = name + i + 1;
+          continue;
+        }
         const wchar_t* nameEnd = SkipRun(name);
         if (nameEnd != name && *nameEnd == L'>') {
           p = nameEnd;
@@ -449,6 +431,35 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
         const Fast taken = TakeStartTag(p, e);
         if (taken == Fast::Done) continue;
         if (taken == Fast::Failed) return e;
+      } else if (AtComment(p)) {
+        const wchar_t* close = FindClose(p + 4, L'-', L'-');
+        if (!close) {
+          p += 4;
+          return ScanError::EndTagMatch;
+        }
+        p = close + 3;
+        continue;
+      } else if (AtCData(p)) {
+        const wchar_t* body = p + 9;
+        const wchar_t* close = FindClose(body, L']', L']');
+        if (!close) {
+          p = body;
+          return ScanError::EndTagMatch;
+        }
+        AppendPending(body, close);
+        p = close + 3;
+        continue;
+      } else if (AtDoctype(p)) {
+        // The whole declaration is skipped, quoted identifiers and internal subset
+        // included; it leaves a leaf that is not the document's element.
+        const wchar_t* close = DoctypeEnd(p + 9);
+        if (!close) {
+          p += 9;
+          return ScanError::EndTagMatch;
+        }
+        NewNode(current_)->name = Store(L"!DOCTYPE", 8);
+        p = close + 1;
+        continue;
       }
       token_.clear();
       ClearTagName();
@@ -480,7 +491,7 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
 
       case L'<':
         if (AtComment(p)) {
-          const wchar_t* close = FindText(p + 4, end, L"-->");
+          const wchar_t* close = FindClose(p + 4, L'-', L'-');
           if (!close) {
             p += 4;
             return ScanError::EndTagMatch;
@@ -513,7 +524,7 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
         break;
 
       case L'/': case L'?':
-        if (p + 1 < end && p[1] == L'>') {
+        if (p[1] == L'>') {
           if (ScanError e = SelfClose(p); e != ScanError::None) return e;
           ++p;  // to the '>', which closes the node at once
           if (ScanError e = CloseTag(p); e != ScanError::None) return e;
@@ -769,14 +780,10 @@ int XmlDocument::Parse(const wchar_t* text) {
   FreeTree();
   error.clear();
   if (!text) text = L"";
-  const size_t length = std::wcslen(text);
-  // The tree takes about as many bytes as the text has characters, times a small factor;
-  // a first block of that size (within bounds) serves most feeds whole.
-  nextBlockSize_ = RoundUp(std::clamp(length * 2 * sizeof(wchar_t), kMinBlock, kMaxBlock));
   const wchar_t* errorAt = text;
   ScanError result;
   {
-    XmlScanner scanner(*this, text, length);
+    XmlScanner scanner(*this, text);
     result = scanner.Run(errorAt);
   }
   if (result == ScanError::None) return 0;

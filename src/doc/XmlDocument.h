@@ -157,5 +157,4 @@ class XmlDocument {
   Block* blocks_ = nullptr;  // newest first
   char* free_ = nullptr;     // unused part of the newest ordinary block
   char* limit_ = nullptr;
-  size_t nextBlockSize_ = 0;
 };
