@@ -171,6 +171,66 @@ inline bool IsSpace(wchar_t c) {
   return (c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x3000)) && IsWideSpace(c);
 }
 
+// A start tag of the plain form, as found by ScanPlainTag.
+struct PlainTag {
+  static constexpr size_t kMaxSpans = 16;
+  struct Span {
+    const wchar_t* name;
+    const wchar_t* nameEnd;
+    const wchar_t* value;
+    const wchar_t* valueEnd;
+  };
+  const wchar_t* name;
+  const wchar_t* nameEnd;
+  size_t count = 0;
+  Span spans[kMaxSpans];
+};
+
+// p is at a '<'. A start tag of the plain form: a name, then at most kMaxSpans
+// name="value" (or '...') separated by white space, then '>' or "/>". Inside the quotes
+// nothing may occur that would act on its own ('<' may open a comment, "/>" and "?>" close
+// the tag), and each value must be followed by white space or the end of the tag. Returns
+// the '>' or the '/' of "/>", or null when the tag has another form.
+inline const wchar_t* ScanPlainTag(const wchar_t* p, PlainTag& tag) {
+  const wchar_t* const name = p + 1;
+  const wchar_t* const nameEnd = SkipRun(name);
+  if (nameEnd == name) return nullptr;
+  tag.name = name;
+  tag.nameEnd = nameEnd;
+  size_t count = 0;
+  const wchar_t* q = nameEnd;
+  for (;;) {
+    if (*q == L'>' || (*q == L'/' && q[1] == L'>')) break;
+    if (!IsTagSpace(*q)) return nullptr;
+    do ++q;
+    while (IsTagSpace(*q));
+    if (*q == L'>' || (*q == L'/' && q[1] == L'>')) break;
+    if (count == PlainTag::kMaxSpans) return nullptr;
+    PlainTag::Span& span = tag.spans[count];
+    span.name = q;
+    span.nameEnd = SkipRun(q);
+    if (span.nameEnd == q || *span.nameEnd != L'=' || !IsQuote(span.nameEnd[1])) return nullptr;
+    const wchar_t quote = span.nameEnd[1];
+    span.value = span.nameEnd + 2;
+    for (q = span.value;; ++q) {
+      const wchar_t c = *q;
+      if (!In(kStopsValue, c)) continue;
+      if (c == quote) break;
+      if (c == L'<' || c == L'\0' || ((c == L'/' || c == L'?') && q[1] == L'>')) return nullptr;
+    }
+    span.valueEnd = q++;
+    ++count;
+  }
+  tag.count = count;
+  return q;
+}
+
+inline bool AllSpace(const wchar_t* begin, const wchar_t* end) {
+  for (; begin < end; ++begin)
+    if (!IsSpace(*begin)) return false;
+  return true;
+}
+
 }  // namespace
 
 struct XmlDocument::Block {
@@ -225,6 +285,9 @@ class XmlScanner {
   ScanError Scan(const wchar_t*& errorAt);
   ScanError ScanLoop(const wchar_t*& p);
   Fast TakeStartTag(const wchar_t*& p, ScanError& error);
+  void FastScan(const wchar_t*& pos);
+  static size_t ElementBytes(const PlainTag& tag);
+  static XmlNode* BuildElement(char* at, XmlNode* parent, const PlainTag& tag);
   ScanError CloseTag(const wchar_t* p);
   ScanError SelfClose(const wchar_t* p);
   Value CompleteValue();
@@ -241,6 +304,14 @@ class XmlScanner {
     return {copy, length};
   }
   std::wstring_view Store(std::wstring_view s) { return Store(s.data(), s.size()); }
+  // A copy of the characters at `at`, within storage already taken; `at` moves past it.
+  static std::wstring_view Put(char*& at, const wchar_t* begin, size_t length) {
+    if (length == 0) return {};
+    auto* copy = reinterpret_cast<wchar_t*>(at);
+    CopyBytes(at, reinterpret_cast<const char*>(begin), length * sizeof(wchar_t));
+    at += RoundUp(length * sizeof(wchar_t));
+    return {copy, length};
+  }
   void AddPendingAttribute(std::wstring_view name, std::wstring_view value) {
     const std::wstring_view storedName = Store(name);
     pendingAttrs_.emplace_back(storedName, Store(value));
@@ -323,6 +394,12 @@ class XmlScanner {
         spanEnd_ = end;
         return;
       }
+      // Leading white space goes in the trimming anyway: nothing to join it to.
+      if (AllSpace(spanBegin_, spanEnd_)) {
+        spanBegin_ = begin;
+        spanEnd_ = end;
+        return;
+      }
       pending_.assign(spanBegin_, spanEnd_);
       pendingJoined_ = true;
     }
@@ -395,6 +472,7 @@ ScanError XmlScanner::Scan(const wchar_t*& errorAt) {
 ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
   while (*p) {
     if (!inTag_) {
+      FastScan(p);
       // Everything up to the next '<' is text: '>', '=', quotes, '/' and '?' included.
       const wchar_t* lt = FindTagStart(p);
       AppendPending(p, lt);
@@ -552,50 +630,15 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
   return ScanError::TagMatch;
 }
 
-// A whole start tag in one step when it has the plain form: a name, then any number of
-// name="value" (or '...') separated by white space, then '>' or "/>". Inside the quotes
-// nothing may occur that would act on its own ('<' may open a comment, "/>" and "?>" close
-// the tag), and each value must be followed by white space or the end of the tag. The
+// A whole start tag in one step when it has the plain form (see ScanPlainTag). The
 // result, error and position included, is that of the general steps. Anything else is
 // left to them untouched (Unhandled); the tag is scanned to its end before anything is
 // stored.
 XmlScanner::Fast XmlScanner::TakeStartTag(const wchar_t*& p, ScanError& error) {
-  const wchar_t* const name = p + 1;
-  const wchar_t* const nameEnd = SkipRun(name);
-  if (nameEnd == name) return Fast::Unhandled;
-
-  struct Span {
-    const wchar_t* name;
-    const wchar_t* nameEnd;
-    const wchar_t* value;
-    const wchar_t* valueEnd;
-  };
-  constexpr size_t kMaxSpans = 16;
-  Span spans[kMaxSpans];
-  size_t count = 0;
-  const wchar_t* q = nameEnd;
-  for (;;) {
-    if (*q == L'>' || (*q == L'/' && q[1] == L'>')) break;
-    if (!IsTagSpace(*q)) return Fast::Unhandled;
-    do ++q;
-    while (IsTagSpace(*q));
-    if (*q == L'>' || (*q == L'/' && q[1] == L'>')) break;
-    if (count == kMaxSpans) return Fast::Unhandled;
-    Span& span = spans[count];
-    span.name = q;
-    span.nameEnd = SkipRun(q);
-    if (span.nameEnd == q || *span.nameEnd != L'=' || !IsQuote(span.nameEnd[1])) return Fast::Unhandled;
-    const wchar_t quote = span.nameEnd[1];
-    span.value = span.nameEnd + 2;
-    for (q = span.value;; ++q) {
-      const wchar_t c = *q;
-      if (!In(kStopsValue, c)) continue;
-      if (c == quote) break;
-      if (c == L'<' || c == L'\0' || ((c == L'/' || c == L'?') && q[1] == L'>')) return Fast::Unhandled;
-    }
-    span.valueEnd = q++;
-    ++count;
-  }
+  PlainTag tag;
+  const wchar_t* const q = ScanPlainTag(p, tag);
+  if (!q) return Fast::Unhandled;
+  const wchar_t* const name = tag.name;
 
   // q is at the '>' or at the '/' of "/>", where the general steps act on the tag.
   p = q;
@@ -608,17 +651,8 @@ XmlScanner::Fast XmlScanner::TakeStartTag(const wchar_t*& p, ScanError& error) {
     AssignPendingTrimmed(current_->text);
     ClearPending();
   }
-  XmlNode* child = AddChild(std::wstring_view(name, nameEnd - name));
-  if (count) {
-    auto* items = static_cast<XmlAttribute*>(doc_.Allocate(count * sizeof(XmlAttribute)));
-    for (size_t i = 0; i < count; ++i) {
-      const Span& span = spans[i];
-      const std::wstring_view attributeName = Store(span.name, span.nameEnd - span.name);
-      ::new (items + i) XmlAttribute(attributeName, Store(span.value, span.valueEnd - span.value));
-    }
-    child->attributes.items_ = items;
-    child->attributes.count_ = count;
-  }
+  XmlNode* child = BuildElement(static_cast<char*>(doc_.Allocate(ElementBytes(tag))), current_, tag);
+  if (current_ == doc_.root && name[0] != L'?') rootHasElement_ = true;
   if (selfClosing) {
     // As at the end tag of an element: it takes the text pending before it.
     p = q + 1;
@@ -629,6 +663,152 @@ XmlScanner::Fast XmlScanner::TakeStartTag(const wchar_t*& p, ScanError& error) {
   }
   ++p;
   return Fast::Done;
+}
+
+// The storage of an element of a plain start tag: the node, its name, its attributes and
+// their strings in one piece.
+size_t XmlScanner::ElementBytes(const PlainTag& tag) {
+  size_t bytes = RoundUp(sizeof(XmlNode)) + RoundUp(static_cast<size_t>(tag.nameEnd - tag.name) * sizeof(wchar_t)) +
+                 tag.count * sizeof(XmlAttribute);
+  for (size_t i = 0; i < tag.count; ++i)
+    bytes += RoundUp(static_cast<size_t>(tag.spans[i].nameEnd - tag.spans[i].name) * sizeof(wchar_t)) +
+             RoundUp(static_cast<size_t>(tag.spans[i].valueEnd - tag.spans[i].value) * sizeof(wchar_t));
+  return bytes;
+}
+
+// The element of a plain start tag, made in the ElementBytes(tag) bytes at `at` and
+// appended to `parent`'s children.
+XmlNode* XmlScanner::BuildElement(char* at, XmlNode* parent, const PlainTag& tag) {
+  XmlNode* child = ::new (at) XmlNode;
+  at += RoundUp(sizeof(XmlNode));
+  child->parent = parent;
+  parent->children.Append(child);
+  const size_t count = tag.count;
+  auto* items = reinterpret_cast<XmlAttribute*>(at);
+  at += count * sizeof(XmlAttribute);
+  child->name = Put(at, tag.name, static_cast<size_t>(tag.nameEnd - tag.name));
+  for (size_t i = 0; i < count; ++i) {
+    const PlainTag::Span& span = tag.spans[i];
+    const std::wstring_view attributeName = Put(at, span.name, static_cast<size_t>(span.nameEnd - span.name));
+    ::new (items + i) XmlAttribute(attributeName, Put(at, span.value, static_cast<size_t>(span.valueEnd - span.value)));
+  }
+  if (count) {
+    child->attributes.items_ = items;
+    child->attributes.count_ = count;
+  }
+  return child;
+}
+
+// The common forms in a loop of their own: text, plain start tags below the document's
+// element, the end tag of the open element spelt as its start tag, comments, and CDATA
+// that does not need joining. The state of the parse lives in local variables here: the
+// compiler keeps them in registers, where a store into the tree (through char*, which may
+// alias anything) would make it reload members. The result is that of the general steps.
+// Returns at the '<' (or the text) of anything else, or at the end, with the state
+// written back; the general steps go on from there.
+void XmlScanner::FastScan(const wchar_t*& pos) {
+  if (pendingJoined_) return;
+  XmlDocument& doc = doc_;
+  XmlNode* const root = doc.root;
+  XmlNode* current = current_;
+  const wchar_t* textBegin = spanBegin_;  // the pending text, a span of the input
+  const wchar_t* textEnd = spanEnd_;
+  char* free = doc.free_;
+  char* limit = doc.limit_;
+  const wchar_t* p = pos;
+
+  auto take = [&](size_t bytes) -> char* {
+    if (bytes <= static_cast<size_t>(limit - free)) {
+      char* at = free;
+      free += bytes;
+      return at;
+    }
+    doc.free_ = free;
+    doc.limit_ = limit;
+    char* at = static_cast<char*>(doc.AllocateInNewBlock(bytes));
+    free = doc.free_;
+    limit = doc.limit_;
+    return at;
+  };
+  // The pending text trimmed, stored; nothing is pending afterwards.
+  auto takeText = [&]() -> std::wstring_view {
+    const wchar_t* begin = textBegin;
+    const wchar_t* end = textEnd;
+    textBegin = textEnd = nullptr;
+    while (begin < end && IsSpace(*begin)) ++begin;
+    while (end > begin && IsSpace(end[-1])) --end;
+    const size_t length = static_cast<size_t>(end - begin);
+    if (length == 0) return {};
+    char* at = take(RoundUp(length * sizeof(wchar_t)));
+    return Put(at, begin, length);
+  };
+  // Adds [begin, end) to the pending text; false when it would need joining.
+  auto pend = [&](const wchar_t* begin, const wchar_t* end) {
+    if (begin == end) return true;
+    if (textEnd != begin && textBegin != textEnd && !AllSpace(textBegin, textEnd)) return false;
+    if (textEnd != begin) textBegin = begin;
+    textEnd = end;
+    return true;
+  };
+
+  try {
+    for (;;) {
+      const wchar_t* lt = FindTagStart(p);
+      if (!pend(p, lt)) break;
+      p = lt;
+      if (!*p) break;
+      if (p[1] == L'/') {
+        const wchar_t* name = p + 2;
+        const wchar_t* want = current->name.data();
+        const size_t length = current->name.size();
+        size_t i = 0;
+        while (i < length && name[i] == want[i]) ++i;  // stops at the NUL at the latest
+        if (i != length || length == 0 || name[i] != L'>') break;
+        if (current->text.empty()) current->text = takeText();
+        textBegin = textEnd = nullptr;
+        current = current->parent;
+        p = name + i + 1;
+        continue;
+      }
+      if (p[1] == L'!') {
+        if (AtComment(p)) {
+          const wchar_t* close = FindClose(p + 4, L'-', L'-');
+          if (!close) break;
+          p = close + 3;
+          continue;
+        }
+        if (!AtCData(p)) break;
+        const wchar_t* close = FindClose(p + 9, L']', L']');
+        if (!close || !pend(p + 9, close)) break;
+        p = close + 3;
+        continue;
+      }
+      // The document's element, and anything before it, take the general steps.
+      if (current == root) break;
+      PlainTag tag;
+      const wchar_t* q = ScanPlainTag(p, tag);
+      if (!q) break;
+      XmlNode* child = BuildElement(take(ElementBytes(tag)), current, tag);
+      if (*q == L'/') {
+        // As at the end tag of an element: it takes the text pending before it.
+        child->text = takeText();
+        p = q + 2;
+      } else {
+        current->text = takeText();
+        current = child;
+        p = q + 1;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    pos = p;
+    throw;
+  }
+  current_ = current;
+  spanBegin_ = textBegin;
+  spanEnd_ = textEnd;
+  doc.free_ = free;
+  doc.limit_ = limit;
+  pos = p;
 }
 
 // The common form name="value" read in one step, with the same result as the general
