@@ -183,6 +183,7 @@ struct PlainTag {
   const wchar_t* name;
   const wchar_t* nameEnd;
   size_t count = 0;
+  size_t bytes = 0;  // of the element's storage (see ElementBytes)
   Span spans[kMaxSpans];
 };
 
@@ -198,6 +199,7 @@ inline const wchar_t* ScanPlainTag(const wchar_t* p, PlainTag& tag) {
   tag.name = name;
   tag.nameEnd = nameEnd;
   size_t count = 0;
+  size_t bytes = 0;
   const wchar_t* q = nameEnd;
   for (;;) {
     if (*q == L'>' || (*q == L'/' && q[1] == L'>')) break;
@@ -219,9 +221,13 @@ inline const wchar_t* ScanPlainTag(const wchar_t* p, PlainTag& tag) {
       if (c == L'<' || c == L'\0' || ((c == L'/' || c == L'?') && q[1] == L'>')) return nullptr;
     }
     span.valueEnd = q++;
+    bytes += RoundUp(static_cast<size_t>(span.nameEnd - span.name) * sizeof(wchar_t)) +
+             RoundUp(static_cast<size_t>(span.valueEnd - span.value) * sizeof(wchar_t));
     ++count;
   }
   tag.count = count;
+  tag.bytes = bytes + RoundUp(sizeof(XmlNode)) + RoundUp(static_cast<size_t>(nameEnd - name) * sizeof(wchar_t)) +
+              count * sizeof(XmlAttribute);
   return q;
 }
 
@@ -667,18 +673,11 @@ XmlScanner::Fast XmlScanner::TakeStartTag(const wchar_t*& p, ScanError& error) {
 
 // The storage of an element of a plain start tag: the node, its name, its attributes and
 // their strings in one piece.
-size_t XmlScanner::ElementBytes(const PlainTag& tag) {
-  size_t bytes = RoundUp(sizeof(XmlNode)) + RoundUp(static_cast<size_t>(tag.nameEnd - tag.name) * sizeof(wchar_t)) +
-                 tag.count * sizeof(XmlAttribute);
-  for (size_t i = 0; i < tag.count; ++i)
-    bytes += RoundUp(static_cast<size_t>(tag.spans[i].nameEnd - tag.spans[i].name) * sizeof(wchar_t)) +
-             RoundUp(static_cast<size_t>(tag.spans[i].valueEnd - tag.spans[i].value) * sizeof(wchar_t));
-  return bytes;
-}
+inline size_t XmlScanner::ElementBytes(const PlainTag& tag) { return tag.bytes; }
 
 // The element of a plain start tag, made in the ElementBytes(tag) bytes at `at` and
 // appended to `parent`'s children.
-XmlNode* XmlScanner::BuildElement(char* at, XmlNode* parent, const PlainTag& tag) {
+inline XmlNode* XmlScanner::BuildElement(char* at, XmlNode* parent, const PlainTag& tag) {
   XmlNode* child = ::new (at) XmlNode;
   at += RoundUp(sizeof(XmlNode));
   child->parent = parent;
