@@ -113,7 +113,7 @@ inline bool AtComment(const wchar_t* p) { return p[1] == L'!' && p[2] == L'-' &&
 // The next '<' at or after p, or the terminating NUL. Text between elements is mostly a
 // few characters of indentation, too short to be worth a library call.
 inline const wchar_t* FindTagStart(const wchar_t* p) {
-  for (int k = 0; k < 16; ++k, ++p) {
+  for (int k = 0; k < 8; ++k, ++p) {
     if (*p == L'<' || *p == L'\0') return p;
   }
   const wchar_t* lt = std::wcschr(p, L'<');
