@@ -188,25 +188,32 @@ struct PlainTag {
 };
 
 // p is at a '<'. A start tag of the plain form: a name, then at most kMaxSpans
-// name="value" (or '...') separated by white space, then '>' or "/>". Inside the quotes
-// nothing may occur that would act on its own ('<' may open a comment, "/>" and "?>" close
-// the tag), and each value must be followed by white space or the end of the tag. Returns
-// the '>' or the '/' of "/>", or null when the tag has another form.
+// name="value" (or '...') separated by white space, then '>' or "/>"; or a processing
+// instruction of the same form, "<?name ...?>" (an XML declaration), which the general
+// steps too make a leaf like an element closed by "/>". Inside the quotes nothing may
+// occur that would act on its own ('<' may open a comment, "/>" and "?>" close the tag),
+// and each value must be followed by white space or the end of the tag. Returns the '>',
+// or the '/' or '?' before it that closes the tag at once; null when the tag has another
+// form.
 inline const wchar_t* ScanPlainTag(const wchar_t* p, PlainTag& tag) {
   const wchar_t* const name = p + 1;
-  const wchar_t* const nameEnd = SkipRun(name);
-  if (nameEnd == name) return nullptr;
+  const bool instruction = *name == L'?';
+  const wchar_t* const nameEnd = SkipRun(name + instruction);
+  if (nameEnd == name + instruction) return nullptr;
   tag.name = name;
   tag.nameEnd = nameEnd;
   size_t count = 0;
   size_t bytes = 0;
   const wchar_t* q = nameEnd;
+  auto atEnd = [instruction](const wchar_t* at) {
+    return instruction ? *at == L'?' && at[1] == L'>' : *at == L'>' || (*at == L'/' && at[1] == L'>');
+  };
   for (;;) {
-    if (*q == L'>' || (*q == L'/' && q[1] == L'>')) break;
+    if (atEnd(q)) break;
     if (!IsTagSpace(*q)) return nullptr;
     do ++q;
     while (IsTagSpace(*q));
-    if (*q == L'>' || (*q == L'/' && q[1] == L'>')) break;
+    if (atEnd(q)) break;
     if (count == PlainTag::kMaxSpans) return nullptr;
     PlainTag::Span& span = tag.spans[count];
     span.name = q;
@@ -453,10 +460,6 @@ ScanError XmlScanner::Run(const wchar_t*& errorAt) {
   errorAt = text_;
   try {
     current_ = doc_.root = NewNode(nullptr);
-    token_.reserve(256);
-    attrName_.reserve(64);
-    tagName_.reserve(64);
-    pendingAttrs_.reserve(16);
   } catch (const std::bad_alloc&) {
     return ScanError::Memory;
   }
@@ -652,7 +655,7 @@ XmlScanner::Fast XmlScanner::TakeStartTag(const wchar_t*& p, ScanError& error) {
     error = ScanError::RootTagDuplicate;
     return Fast::Failed;
   }
-  const bool selfClosing = *q == L'/';
+  const bool selfClosing = *q != L'>';
   if (!selfClosing) {
     AssignPendingTrimmed(current_->text);
     ClearPending();
@@ -788,7 +791,7 @@ void XmlScanner::FastScan(const wchar_t*& pos) {
       const wchar_t* q = ScanPlainTag(p, tag);
       if (!q) break;
       XmlNode* child = BuildElement(take(ElementBytes(tag)), current, tag);
-      if (*q == L'/') {
+      if (*q != L'>') {
         // As at the end tag of an element: it takes the text pending before it.
         child->text = takeText();
         p = q + 2;
