@@ -116,14 +116,19 @@ inline bool AtCData(const wchar_t* p) {
 }
 inline bool AtComment(const wchar_t* p) { return p[1] == L'!' && p[2] == L'-' && p[3] == L'-'; }
 
-// The next '<' at or after p, or the terminating NUL. Text between elements is mostly a
-// few characters of indentation, too short to be worth a library call.
+// Where a search for '<' that reached the end of the text says so: a NUL of its own, so
+// that the text need not be passed over once more to find its end. Nothing pending there
+// is used, and an error reported there is placed at the end of the text.
+const wchar_t kEndOfText = L'\0';
+
+// The next '<' at or after p, or the terminating NUL (or kEndOfText). Text between
+// elements is mostly a few characters of indentation, too short to be worth a library call.
 inline const wchar_t* FindTagStart(const wchar_t* p) {
   for (int k = 0; k < 8; ++k, ++p) {
     if (*p == L'<' || *p == L'\0') return p;
   }
   const wchar_t* lt = std::wcschr(p, L'<');
-  return lt ? lt : p + std::wcslen(p);
+  return lt ? lt : &kEndOfText;
 }
 
 // The first "xy>" at or after `from` ("-->", "]]>"), or null. The '>' is looked for first:
@@ -446,6 +451,7 @@ class XmlScanner {
   const wchar_t* const text_;  // NUL-terminated
   XmlNode* current_ = nullptr;
   bool inTag_ = false;
+  bool buffersReserved_ = false;  // those of the general steps
   bool rootHasElement_ = false;  // the document node has a child not named "?..."
   std::wstring token_;
   std::wstring attrName_;
@@ -491,9 +497,12 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
       FastScan(p);
       // Everything up to the next '<' is text: '>', '=', quotes, '/' and '?' included.
       const wchar_t* lt = FindTagStart(p);
+      if (!*lt) {
+        p = lt;  // what is pending at the end goes nowhere
+        break;
+      }
       AppendPending(p, lt);
       p = lt;
-      if (!*p) break;
       // The plain forms "</name>" and "<name a="v" ...>" are by far the most common; they
       // are handled here at once, with the same result as the general steps below.
       if (p[1] == L'/') {
@@ -554,6 +563,15 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
         NewNode(current_)->name = Store(L"!DOCTYPE", 8);
         p = close + 1;
         continue;
+      }
+      if (!buffersReserved_) {
+        // Only a document with a tag of another form pays for these; the sizes are where
+        // the buffers' growth starts (a value of a million quotes grows token_ from 256).
+        token_.reserve(256);
+        attrName_.reserve(64);
+        tagName_.reserve(64);
+        pendingAttrs_.reserve(16);
+        buffersReserved_ = true;
       }
       token_.clear();
       ClearTagName();
@@ -763,9 +781,12 @@ void XmlScanner::FastScan(const wchar_t*& pos) {
   try {
     for (;;) {
       const wchar_t* lt = FindTagStart(p);
+      if (!*lt) {
+        p = lt;
+        break;
+      }
       if (!pend(p, lt)) break;
       p = lt;
-      if (!*p) break;
       if (p[1] == L'/') {
         const wchar_t* name = p + 2;
         const wchar_t* want = current->name.data();
@@ -977,6 +998,7 @@ int XmlDocument::Parse(const wchar_t* text) {
   }
   if (result == ScanError::None) return 0;
 
+  if (errorAt == &kEndOfText) errorAt = text + std::wcslen(text);
   long line = 1;
   const wchar_t* lineStart = text;
   for (const wchar_t* q = text; q < errorAt; ++q)

@@ -135,6 +135,27 @@ TEST(XmlDocumentParse, ReportsEachErrorWhereTheScanStopped) {
   }
 }
 
+// Below the document's element the common forms take a quicker road: end tags compared
+// with the open element's name, text pieces kept as spans of the input, declarations of
+// the plain form, and a search for '<' that may run to the end of the text. The results,
+// errors and their places included, are those of the general steps.
+TEST(XmlDocumentParse, QuickRoadAgreesWithTheGeneralSteps) {
+  const Case cases[] = {
+      {L"<r><Item>x</ITEM><abcdefghij>y</abcdefghij></r>", L"(r(Item{x} abcdefghij{y}))"},
+      {L"<r><a>   <!-- c -->  long text here <!-- d --> more</a></r>", L"(r(a{long text here  more}))"},
+      {L"<r><a>x<!-- -->   <!-- -->y</a></r>", L"(r(a{x   y}))"},
+      {L"<r><a>  <![CDATA[ body ]]>  </a><b>x<![CDATA[y]]>z</b></r>", L"(r(a{body} b{xyz}))"},
+      {L"<r>lead<?pi a='1' b=\"2\"?>tail text after it</r>", L"(r{tail text after it}(?pi[a=1,b=2]{lead}))"},
+      {L"<r><a x=\"1\"/>some longer text</r>", L"(r{some longer text}(a[x=1]))"},
+      {L"<r/>\na tail longer than a few characters", L"(r)"},
+      {L"<r><ab>x</abc></r>", L"failed: [1:14] End tag match error\n"},
+      {L"<r><abc>x</ab></r>", L"failed: [1:14] End tag match error\n"},
+      {L"<r><a>text that runs to the end", L"failed: [1:32] Tag match error\n"},
+      {L"<r>\n<a>x</a>\nmore text without an end", L"failed: [3:25] Tag match error\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseToDump(c.input), c.expected) << c.input;
+}
+
 TEST(XmlDocumentParse, KeepsPartialTreeAfterFailureAndResetsOnNextParse) {
   XmlDocument doc;
   ASSERT_EQ(doc.Parse(L"<a><b>x</b><c>"), -1);
