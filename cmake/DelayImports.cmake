@@ -7,7 +7,7 @@
 #
 # The argument bytes give the x86 stdcall decoration; x64 drops them. A function of the DLL
 # not listed stays an ordinary import (the DLL is then loaded at start again): the test
-# ImportTable.LazyDllsAreNotLoadedAtStart catches that.
+# ImportTable.test_dlls_loaded_on_first_use_are_not_imported_at_start catches that.
 function(pellora_delay_import target dll)
   string(REGEX REPLACE "\\.[^.]*$" "" stem "${dll}")
   set(def "${CMAKE_CURRENT_BINARY_DIR}/delay-${stem}.def")

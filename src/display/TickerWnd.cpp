@@ -65,7 +65,20 @@ bool TickerWnd::HasEntries() const {
 
 std::wstring TickerWnd::CurrentTitle() const {
   if (current_ == entries_.end()) return {};
-  return current_->request->title;
+  return std::wstring(current_->Title());
+}
+
+std::vector<std::wstring> TickerWnd::Titles() const {
+  std::vector<std::wstring> titles;
+  for (const Entry& entry : entries_) titles.emplace_back(entry.Title());
+  return titles;
+}
+
+TickerWnd::Entry::Entry(const ViewRequest& request)
+    : text(request.title + request.link), titleLength(request.title.size()) {}
+
+ViewRequest TickerWnd::Entry::Request() const {
+  return ViewRequest(std::wstring(Title()), text.substr(titleLength));
 }
 
 int TickerWnd::OnCreate() {
@@ -182,9 +195,9 @@ void TickerWnd::SetHovered(bool inside) {
 
 SIZE TickerWnd::Measure(Entry& entry) {
   if (entry.extent.cx < 0) {
-    const std::wstring& title = entry.request->title;
+    const std::wstring_view title = entry.Title();
     SIZE size{0, 0};
-    if (!::GetTextExtentPoint32W(backDc_.Get(), title.c_str(), static_cast<int>(title.size()), &size))
+    if (!::GetTextExtentPoint32W(backDc_.Get(), title.data(), static_cast<int>(title.size()), &size))
       return SIZE{0, 0};  // not cached: the next paint measures again
     entry.extent = size;
   }
@@ -258,7 +271,7 @@ std::optional<ViewRequest> TickerWnd::PaintRow(HDC windowDc) {
       const int x = s->x - source;
       if (x < clickPoint_.x && clickPoint_.x < x + s->cx) {
         clickPoint_ = POINT{-1, -1};
-        clicked.emplace(*s->entry->request);
+        clicked.emplace(s->entry->Request());
         break;
       }
     }
@@ -297,8 +310,8 @@ void TickerWnd::RenderStrip() {
   // (PaintRow sees to it that this is less than a window).
   int x = std::max(-offset_, Px(kGap));
   for (auto it = current_; x < width;) {
-    const std::wstring& title = it->request->title;
-    ::TextOutW(dc, x, y, title.c_str(), static_cast<int>(title.size()));
+    const std::wstring_view title = it->Title();
+    ::TextOutW(dc, x, y, title.data(), static_cast<int>(title.size()));
     const int cx = Measure(*it).cx;
     slots_.push_back(Slot{it, x, cx});
     x += cx + Px(kGap);
@@ -322,7 +335,8 @@ LRESULT TickerWnd::OnFrameMessage(uint32_t code, LPARAM arg) {
   switch (code) {
     case frame_code::kAdd:
       if (arg) {
-        entries_.push_back(Entry{std::unique_ptr<ViewRequest>(reinterpret_cast<ViewRequest*>(arg))});
+        const std::unique_ptr<ViewRequest> request(reinterpret_cast<ViewRequest*>(arg));
+        entries_.emplace_back(*request);
         ListChanged();
         TrimToCeiling();
       } else {
@@ -364,7 +378,8 @@ void TickerWnd::TakeQueued() {
   }
   for (auto& request : taken) {
     if (!request) continue;
-    entries_.push_back(Entry{std::move(request)});
+    entries_.emplace_back(*request);
+    request.reset();
     ListChanged();
     TrimToCeiling();
   }

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/Records.h"
@@ -49,6 +50,8 @@ class TickerWnd : public win::Window {
   // Entries already taken, or handed over and not taken yet.
   bool HasEntries() const;
   size_t EntryCount() const { return entries_.size(); }
+  // The titles of the list, oldest first.
+  std::vector<std::wstring> Titles() const;
   // Title of the entry drawn first (leftmost); empty before scrolling has started.
   std::wstring CurrentTitle() const;
   // The frame named by 'MAIN'.
@@ -58,8 +61,15 @@ class TickerWnd : public win::Window {
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  // An entry keeps its title and link in one string: a busy feed can leave thousands of
+  // entries waiting, and one allocation each is a third of what three strings cost.
   struct Entry {
-    std::unique_ptr<ViewRequest> request;
+    explicit Entry(const ViewRequest& request);
+    std::wstring_view Title() const { return std::wstring_view(text).substr(0, titleLength); }
+    ViewRequest Request() const;
+
+    std::wstring text;  // the title, then the link
+    size_t titleLength;
     SIZE extent{-1, -1};  // measured once with the ticker's font, when first drawn
   };
   using EntryList = std::list<Entry>;
