@@ -207,9 +207,9 @@ struct PlainTag {
 // and each value must be followed by white space or the end of the tag. Returns the '>',
 // or the '/' or '?' before it that closes the tag at once; null when the tag has another
 // form.
-inline const wchar_t* ScanPlainTag(const wchar_t* p, PlainTag& tag) {
+template <bool instruction>
+inline const wchar_t* ScanPlainTagOf(const wchar_t* p, PlainTag& tag) {
   const wchar_t* const name = p + 1;
-  const bool instruction = *name == L'?';
   const wchar_t* const nameEnd = SkipRun(name + instruction);
   if (nameEnd == name + instruction) return nullptr;
   tag.name = name;
@@ -217,8 +217,9 @@ inline const wchar_t* ScanPlainTag(const wchar_t* p, PlainTag& tag) {
   size_t count = 0;
   size_t bytes = 0;
   const wchar_t* q = nameEnd;
-  auto atEnd = [instruction](const wchar_t* at) {
-    return instruction ? *at == L'?' && at[1] == L'>' : *at == L'>' || (*at == L'/' && at[1] == L'>');
+  auto atEnd = [](const wchar_t* at) {
+    if constexpr (instruction) return *at == L'?' && at[1] == L'>';
+    return *at == L'>' || (*at == L'/' && at[1] == L'>');
   };
   for (;;) {
     if (atEnd(q)) break;
@@ -248,6 +249,10 @@ inline const wchar_t* ScanPlainTag(const wchar_t* p, PlainTag& tag) {
   tag.bytes = bytes + RoundUp(sizeof(XmlNode)) + RoundUp(static_cast<size_t>(nameEnd - name) * sizeof(wchar_t)) +
               count * sizeof(XmlAttribute);
   return q;
+}
+
+inline const wchar_t* ScanPlainTag(const wchar_t* p, PlainTag& tag) {
+  return p[1] == L'?' ? ScanPlainTagOf<true>(p, tag) : ScanPlainTagOf<false>(p, tag);
 }
 
 inline bool AllSpace(const wchar_t* begin, const wchar_t* end) {
