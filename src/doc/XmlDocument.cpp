@@ -634,11 +634,15 @@ ScanError XmlScanner::ScanLoop(const wchar_t*& p) {
         ++p;
         break;
 
-      case L'"': case L'\'':
+      case L'"': case L'\'': {
         if (tagName_.empty() || attrName_.empty()) return ScanError::InvalidCharacter;
-        token_.push_back(c);
-        ++p;
+        // A run of quotes is taken whole: each would find the same state and be added.
+        const wchar_t* run = p + 1;
+        while (IsQuote(*run)) ++run;
+        token_.append(p, run);
+        p = run;
         break;
+      }
 
       case L'/': case L'?':
         if (p[1] == L'>') {

@@ -122,6 +122,9 @@ TEST(XmlDocumentParse, ReportsEachErrorWhereTheScanStopped) {
       {L"<a \"x\">", L"[1:4] Invalid charater error\n"},
       {L"<a b=\"x\"y\">", L"[1:11] Invalid charater error\n"},
       {L"<a b=\"x\"y\" c>", L"[1:11] Invalid charater error\n"},
+      // A run of quotes is taken at once; what follows it is judged as before.
+      {L"<a x=\"\"\"\" y=1>t</a>", L"[1:10] Invalid charater error\n"},
+      {L"<a x='\"\"'''\"' y>t</a>", L"[1:14] Invalid charater error\n"},
       {L"<a <b>", L"[1:4] Start tag match error\n"},
       {L"</>", L"[1:2] Start tag match error\n"},
       // Lines and columns run through comments and CDATA like everywhere else.
