@@ -424,12 +424,6 @@ class XmlScanner {
         spanEnd_ = end;
         return;
       }
-      // Leading white space goes in the trimming anyway: nothing to join it to.
-      if (AllSpace(spanBegin_, spanEnd_)) {
-        spanBegin_ = begin;
-        spanEnd_ = end;
-        return;
-      }
       pending_.assign(spanBegin_, spanEnd_);
       pendingJoined_ = true;
     }

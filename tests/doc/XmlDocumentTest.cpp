@@ -155,8 +155,31 @@ TEST(XmlDocumentParse, QuickRoadAgreesWithTheGeneralSteps) {
       {L"<r><abc>x</ab></r>", L"failed: [1:14] End tag match error\n"},
       {L"<r><a>text that runs to the end", L"failed: [1:32] Tag match error\n"},
       {L"<r>\n<a>x</a>\nmore text without an end", L"failed: [3:25] Tag match error\n"},
+      // The name compared at once must not be read past the end of the text.
+      {L"<r><abc>x</ab", L"failed: [1:14] Tag match error\n"},
+      {L"<r><abc>x</abc", L"failed: [1:15] Tag match error\n"},
+      {L"<r><a>x<!-- never closed", L"failed: [1:12] End tag match error\n"},
+      {L"<r><a><![CDATA[x", L"failed: [1:16] End tag match error\n"},
+      // Declarations: only "<?name ...?>" is the plain form; the others keep their ways.
+      {L"<r><?" L"?></r>", L"(r(?))"},
+      {L"<r><?pi x=\"1\"/></r>", L"(r(?pi[x=1]))"},
+      {L"<r><?pi x=\"1\">t</r>", L"(r{t}(?pi[x=1]))"},
+      {L"<r><?pi  x='1'\n?>t</r>", L"(r{t}(?pi[x=1]))"},
+      {L"<r><a x=\"p>q\" y='a\"b'>t</a></r>", L"(r(a[x=p>q,y=a\"b]{t}))"},
+      {L"<r><a x='1'y='2'/></r>", L"failed: [1:18] Invalid charater error\n"},
+      {L"<r><a x='1' />t</r>", L"(r{t}(a[x=1]))"},
   };
   for (const Case& c : cases) EXPECT_EQ(ParseToDump(c.input), c.expected) << c.input;
+
+  // Sixteen attributes take the quick road, a seventeenth the general steps.
+  for (int extra = 0; extra <= 1; ++extra) {
+    std::wstring text = L"<r><e", expected = L"(r(e[";
+    for (int i = 0; i < 16 + extra; ++i) {
+      text += L" a" + std::to_wstring(i) + L"='" + std::to_wstring(i) + L"'";
+      expected += (i ? L",a" : L"a") + std::to_wstring(i) + L"=" + std::to_wstring(i);
+    }
+    EXPECT_EQ(ParseToDump(text + L">t</e></r>"), expected + L"]{t}))") << extra;
+  }
 }
 
 TEST(XmlDocumentParse, KeepsPartialTreeAfterFailureAndResetsOnNextParse) {
@@ -229,6 +252,28 @@ TEST(XmlDocumentStorage, TreeOwnsItsStringsAcrossBlocksAndLongTexts) {
   // A new parse replaces the whole tree.
   ASSERT_EQ(doc.Parse(L"<a b='c'>d</a>"), 0);
   EXPECT_EQ(Dump(doc.root), L"(a[b=c]{d})");
+}
+
+// Elements of the plain form take their storage in one piece each, from block after
+// block: every string must come out whole and owned, whatever block it landed in.
+TEST(XmlDocumentStorage, PlainElementsKeepTheirStringsAcrossManyBlocks) {
+  XmlDocument doc;
+  {
+    std::wstring text = L"<feed>";
+    for (int i = 0; i < 5000; ++i)
+      text += L"<item n=\"" + std::to_wstring(i) + L"\" kind='k" + std::to_wstring(i % 7) + L"'> t" +
+              std::to_wstring(i) + L" <x/></item>\n";
+    ASSERT_EQ(doc.Parse((text + L"</feed>").c_str()), 0) << doc.error;
+    std::fill(text.begin(), text.end(), L'#');
+  }
+  int i = 0;
+  for (const XmlNode* item : doc.Find(L"feed", nullptr, false)->children) {
+    // The self-closing <x/> takes the text before it.
+    ASSERT_EQ(Dump(item), L"item[n=" + std::to_wstring(i) + L",kind=k" + std::to_wstring(i % 7) + L"](x{t" +
+                              std::to_wstring(i) + L"})");
+    ++i;
+  }
+  EXPECT_EQ(i, 5000);
 }
 
 TEST(XmlDocumentDeep, MillionLevelsParseSearchAndFreeWithoutRecursion) {
