@@ -10,7 +10,8 @@ same way (bench/win/BareWindow.cpp), each pellora.exe given in the same run:
            command to the last row in the tree.
   memory   private memory of the process (Private_Clean + Private_Dirty of
            /proc/<pid>/smaps_rollup: Wine answers another process's memory questions with
-           zeros) with 50 channels x 100 items, beside the bare window's.
+           zeros) with 50 channels x 100 items, beside the bare window's; --by-mapping
+           also lists the difference by mapped file.
   startup  median time until the window answers (pellora: main frame with its tray icon),
            warm, 9 runs each.
 
@@ -179,6 +180,25 @@ def private_mb(pid):
     return total / 1024
 
 
+def private_kb_by_mapping(pid):
+    """Private kB of each mapped file (by name), anonymous memory as "[anon]"."""
+    kb, name = {}, None
+    for line in open(f"/proc/{pid}/smaps"):
+        fields = line.split()
+        if re.match(r"[0-9a-f]+-[0-9a-f]+$", fields[0]):
+            name = os.path.basename(fields[5]) if len(fields) > 5 else "[anon]"
+        elif fields[0] in ("Private_Clean:", "Private_Dirty:"):
+            kb[name] = kb.get(name, 0) + int(fields[1])
+    return kb
+
+
+def print_mapping_difference(kb, base):
+    rows = sorted(((kb.get(n, 0) - base.get(n, 0), n) for n in set(kb) | set(base)), reverse=True)
+    for diff, name in rows:
+        if abs(diff) >= 100:
+            print(f"      {name:32} {diff:+7} kB")
+
+
 def refresh():
     run(PCTL, "command", str(IDS["IDM_REFRESH"]))
 
@@ -236,12 +256,13 @@ def measure_freeze(exes):
         feeds.shutdown()
 
 
-def measure_memory(exes):
+def measure_memory(exes, by_mapping=False):
     feeds = Feeds()
     bare = Program(BARE)
     pid = bare.pid()
     time.sleep(3)
     base = private_mb(pid)
+    base_kb = private_kb_by_mapping(pid)
     bare.stop(pellora=False)
     print("private memory with 50 channels x 100 items (MB):")
     print(f"  bare window {base:7.2f}")
@@ -254,6 +275,8 @@ def measure_memory(exes):
         time.sleep(8)
         mb = private_mb(app.pid())
         print(f"  pellora     {mb:7.2f}  ({mb - base:+.2f} above the bare window)   {exe}")
+        if by_mapping:
+            print_mapping_difference(private_kb_by_mapping(app.pid()), base_kb)
         app.stop()
 
 
@@ -282,14 +305,16 @@ def main():
     parser.add_argument("what", nargs="?", default="all", choices=["cpu", "freeze", "memory", "startup", "all"])
     parser.add_argument("exes", nargs="*")
     parser.add_argument("--seconds", type=float, default=20)
-    args = parser.parse_args()
+    parser.add_argument("--by-mapping", action="store_true",
+                        help="memory: also where the difference lies, by mapped file (100 kB or more)")
+    args = parser.parse_intermixed_args()
     exes = [os.path.abspath(e) for e in args.exes] or [os.path.join(BUILD, "src", "app", "pellora.exe")]
     if args.what in ("cpu", "all"):
         measure_cpu(exes, args.seconds)
     if args.what in ("freeze", "all"):
         measure_freeze(exes)
     if args.what in ("memory", "all"):
-        measure_memory(exes)
+        measure_memory(exes, args.by_mapping)
     if args.what in ("startup", "all"):
         measure_startup(exes)
 
