@@ -96,6 +96,7 @@ int TickerWnd::OnCreate() {
   // A window of the ticker's own: the frame need not know why the strip stops.
   displayNotification_.Reset(
       ::RegisterPowerSettingNotification(Hwnd(), &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE));
+  sessionNotification_ = win::SessionNotification(Hwnd());
   return 0;
 }
 
@@ -119,8 +120,14 @@ LRESULT TickerWnd::OnPowerBroadcast(WPARAM event, LPARAM data) {
   return TRUE;
 }
 
+void TickerWnd::OnSessionChange(WPARAM event) {
+  if (event != WTS_SESSION_LOCK && event != WTS_SESSION_UNLOCK) return;
+  locked_ = event == WTS_SESSION_LOCK;
+  UpdateTimer();
+}
+
 void TickerWnd::UpdateTimer() {
-  const bool shown = Hwnd() && ::IsWindowVisible(Hwnd()) && !displayOff_;
+  const bool shown = Hwnd() && ::IsWindowVisible(Hwnd()) && !displayOff_ && !locked_;
   if (shown == timerRunning_) return;
   if (shown) {
     TakeQueued();  // what ticks of the hidden strip would have taken
@@ -134,6 +141,8 @@ void TickerWnd::UpdateTimer() {
 void TickerWnd::OnDestroy() {
   displayNotification_.Reset();
   displayOff_ = false;
+  sessionNotification_.Reset();
+  locked_ = false;
   ::KillTimer(Hwnd(), kTimer);
   timerRunning_ = false;
   entries_.clear();
@@ -151,7 +160,7 @@ void TickerWnd::OnDestroy() {
 void TickerWnd::OnTimer(UINT_PTR id) {
   if (id != kTimer) return;
   TakeQueued();
-  if (!::IsWindowVisible(Hwnd()) || displayOff_) {
+  if (!::IsWindowVisible(Hwnd()) || displayOff_ || locked_) {
     UpdateTimer();
     return;
   }
@@ -475,6 +484,10 @@ void TickerWnd::OnMove() {
 
 LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_POWERBROADCAST) return OnPowerBroadcast(wParam, lParam);
+  if (msg == WM_WTSSESSION_CHANGE) {
+    OnSessionChange(wParam);
+    return 0;
+  }
   if (msg == WM_WINDOWPOSCHANGED) {
     // Shown or hidden by ShowWindow or SetWindowPos alike; the default handling sends
     // WM_MOVE and WM_SIZE.

@@ -89,11 +89,13 @@ class TickerWnd : public win::Window {
   bool CursorInside() const;
   // The cursor is over the strip: it holds still and is fully opaque.
   void SetHovered(bool inside);
-  // The timer runs only while the strip is on screen: hidden, or with the display off,
-  // it has nothing to do.
+  // The timer runs only while the strip is on screen: hidden, with the display off or
+  // the session locked, it has nothing to do.
   void UpdateTimer();
   // WM_POWERBROADCAST: the display going off or on.
   LRESULT OnPowerBroadcast(WPARAM event, LPARAM data);
+  // WM_WTSSESSION_CHANGE: the session locked or unlocked.
+  void OnSessionChange(WPARAM event);
   void OnPaint(HDC dc, const RECT& dirty) override;
   // A click found while painting opens its entry once painting is over.
   void OnPaintEnded() override;
@@ -149,6 +151,8 @@ class TickerWnd : public win::Window {
   bool timerRunning_ = false;
   bool displayOff_ = false;
   win::PowerNotification displayNotification_;
+  bool locked_ = false;  // the session is locked: nobody sees the strip
+  win::SessionNotification sessionNotification_;
 
   std::vector<Slot> slots_;
   unsigned listVersion_ = 0;   // bumped by every change of the list or of the measurements

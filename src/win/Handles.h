@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <wininet.h>
+#include <wtsapi32.h>
 
 #include <utility>
 
@@ -126,6 +127,30 @@ using ImageList = UniqueHandle<traits::ImageList>;
 using Accelerators = UniqueHandle<traits::Accelerators>;
 using Library = UniqueHandle<traits::Library>;
 using PowerNotification = UniqueHandle<traits::PowerNotify>;
+
+// A window told of the session's lock and unlock (WM_WTSSESSION_CHANGE) while this lives.
+class SessionNotification {
+ public:
+  SessionNotification() = default;
+  explicit SessionNotification(HWND hwnd)
+      : hwnd_(::WTSRegisterSessionNotification(hwnd, NOTIFY_FOR_THIS_SESSION) ? hwnd : nullptr) {}
+  ~SessionNotification() { Reset(); }
+  SessionNotification(const SessionNotification&) = delete;
+  SessionNotification& operator=(const SessionNotification&) = delete;
+  SessionNotification& operator=(SessionNotification&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      hwnd_ = std::exchange(other.hwnd_, nullptr);
+    }
+    return *this;
+  }
+  void Reset() {
+    if (hwnd_) ::WTSUnRegisterSessionNotification(std::exchange(hwnd_, nullptr));
+  }
+
+ private:
+  HWND hwnd_ = nullptr;
+};
 
 // A window's device context from GetDC, released to the same window.
 class WindowDC {

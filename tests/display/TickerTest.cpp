@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -380,7 +381,7 @@ TEST_F(TickerTest, TrimmedWhileHiddenItStartsAfreshAtTheFirstEntryKept) {
   EXPECT_LE(firstInk, TickerWnd::kGap + 4);
 }
 
-TEST_F(TickerTest, WithTheDisplayOffItHoldsStillUntilTheDisplayIsBack) {
+TEST_F(TickerTest, WithTheDisplayOffOrTheSessionLockedItHoldsStillUntilItIsBack) {
   CreateTicker();
   CursorAway();
   Add(L"a title that scrolls");
@@ -393,12 +394,20 @@ TEST_F(TickerTest, WithTheDisplayOffItHoldsStillUntilTheDisplayIsBack) {
     std::memcpy(setting->Data, &state, sizeof(state));
     ::SendMessageW(ticker.Hwnd(), WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(setting));
   };
-  display(0);
-  test::PumpFor(100);
-  const std::vector<int> off = TitleStarts(test::CaptureClient(ticker.Hwnd()));
-  test::PumpFor(400);
-  EXPECT_EQ(TitleStarts(test::CaptureClient(ticker.Hwnd())), off) << "nothing moves with the display off";
-  display(1);
-  test::PumpFor(400);
-  EXPECT_NE(TitleStarts(test::CaptureClient(ticker.Hwnd())), off) << "the display is back: it scrolls on";
+  auto session = [&](WPARAM event) { ::SendMessageW(ticker.Hwnd(), WM_WTSSESSION_CHANGE, event, 0); };
+  const struct {
+    const char* what;
+    std::function<void()> pause, resume;
+  } cases[] = {{"display off", [&] { display(0); }, [&] { display(1); }},
+               {"session locked", [&] { session(WTS_SESSION_LOCK); }, [&] { session(WTS_SESSION_UNLOCK); }}};
+  for (const auto& c : cases) {
+    c.pause();
+    test::PumpFor(100);
+    const std::vector<int> still = TitleStarts(test::CaptureClient(ticker.Hwnd()));
+    test::PumpFor(400);
+    EXPECT_EQ(TitleStarts(test::CaptureClient(ticker.Hwnd())), still) << c.what << ": nothing moves";
+    c.resume();
+    test::PumpFor(400);
+    EXPECT_NE(TitleStarts(test::CaptureClient(ticker.Hwnd())), still) << c.what << ": back, it scrolls on";
+  }
 }
