@@ -1,7 +1,6 @@
 #pragma once
 // The system's URL cache, which tells whether a link has been visited.
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>

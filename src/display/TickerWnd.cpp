@@ -96,7 +96,7 @@ int TickerWnd::OnCreate() {
   // A window of the ticker's own: the frame need not know why the strip stops.
   displayNotification_.Reset(
       ::RegisterPowerSettingNotification(Hwnd(), &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE));
-  sessionNotification_ = win::SessionNotification(Hwnd());
+  if (::WTSRegisterSessionNotification(Hwnd(), NOTIFY_FOR_THIS_SESSION)) sessionNotification_.Reset(Hwnd());
   return 0;
 }
 

@@ -110,6 +110,12 @@ struct PowerNotify {
   static Type Invalid() { return nullptr; }
   static void Close(Type h) { ::UnregisterPowerSettingNotification(h); }
 };
+// A window registered for the session's lock and unlock (WM_WTSSESSION_CHANGE).
+struct SessionNotify {
+  using Type = HWND;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { ::WTSUnRegisterSessionNotification(h); }
+};
 }  // namespace traits
 
 using KernelHandle = UniqueHandle<traits::Kernel>;
@@ -127,30 +133,7 @@ using ImageList = UniqueHandle<traits::ImageList>;
 using Accelerators = UniqueHandle<traits::Accelerators>;
 using Library = UniqueHandle<traits::Library>;
 using PowerNotification = UniqueHandle<traits::PowerNotify>;
-
-// A window told of the session's lock and unlock (WM_WTSSESSION_CHANGE) while this lives.
-class SessionNotification {
- public:
-  SessionNotification() = default;
-  explicit SessionNotification(HWND hwnd)
-      : hwnd_(::WTSRegisterSessionNotification(hwnd, NOTIFY_FOR_THIS_SESSION) ? hwnd : nullptr) {}
-  ~SessionNotification() { Reset(); }
-  SessionNotification(const SessionNotification&) = delete;
-  SessionNotification& operator=(const SessionNotification&) = delete;
-  SessionNotification& operator=(SessionNotification&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      hwnd_ = std::exchange(other.hwnd_, nullptr);
-    }
-    return *this;
-  }
-  void Reset() {
-    if (hwnd_) ::WTSUnRegisterSessionNotification(std::exchange(hwnd_, nullptr));
-  }
-
- private:
-  HWND hwnd_ = nullptr;
-};
+using SessionNotification = UniqueHandle<traits::SessionNotify>;
 
 // A window's device context from GetDC, released to the same window.
 class WindowDC {
