@@ -3,7 +3,7 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := test
 JOBS ?= 2
 
-.PHONY: run stop test bootstrap native win64 win32 test-native test-win64 check-includes fuzz-smoke fuzz-test bench clean dist
+.PHONY: run stop test bootstrap native win64 win32 test-native test-win64 check-includes fuzz-smoke fuzz-test bench bench-win clean dist
 
 bootstrap:
 	@scripts/bootstrap
@@ -47,6 +47,12 @@ bench: bootstrap
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j $(JOBS)
 	build/bench/bench/DocBench
+
+# The parser beside pugixml as the program runs it: built for Windows, run under Wine.
+bench-win: bootstrap
+	cmake --preset win64 -DPELLORA_PUGIXML_SOURCE=$$(scripts/fetch-pugixml) >/dev/null
+	cmake --build --preset win64 -j $(JOBS) --target bench_parse_ratio
+	scripts/wine-run build/win64/bench/win/bench_parse_ratio.exe
 
 fuzz-smoke: bootstrap
 	JOBS=$(JOBS) scripts/fuzz-smoke

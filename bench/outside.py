@@ -10,8 +10,9 @@ same way (bench/win/BareWindow.cpp), each pellora.exe given in the same run:
            command to the last row in the tree.
   memory   private memory of the process (Private_Clean + Private_Dirty of
            /proc/<pid>/smaps_rollup: Wine answers another process's memory questions with
-           zeros) with 50 channels x 100 items, beside the bare window's; --by-mapping
-           also lists the difference by mapped file.
+           zeros) with 50 channels x 100 items, beside the bare window's, and its anonymous
+           part (without the pages of mapped files, which Windows does not count as private
+           bytes); --by-mapping also lists the difference by mapped file.
   startup  median time until the window answers (pellora: main frame with its tray icon),
            warm, 9 runs each.
 
@@ -173,11 +174,15 @@ class Program:
 
 
 def private_mb(pid):
-    total = 0
+    """Private resident MB, and the anonymous part of all resident memory: what the process
+    wrote to memory of its own, without the pages of mapped files (fonts, DLLs, the image)."""
+    total = anonymous = 0
     for line in open(f"/proc/{pid}/smaps_rollup"):
         if line.startswith(("Private_Clean:", "Private_Dirty:")):
             total += int(line.split()[1])
-    return total / 1024
+        elif line.startswith("Anonymous:"):
+            anonymous += int(line.split()[1])
+    return total / 1024, anonymous / 1024
 
 
 def private_kb_by_mapping(pid):
@@ -261,11 +266,11 @@ def measure_memory(exes, by_mapping=False):
     bare = Program(BARE)
     pid = bare.pid()
     time.sleep(3)
-    base = private_mb(pid)
+    base, base_anon = private_mb(pid)
     base_kb = private_kb_by_mapping(pid)
     bare.stop(pellora=False)
-    print("private memory with 50 channels x 100 items (MB):")
-    print(f"  bare window {base:7.2f}")
+    print("private memory with 50 channels x 100 items (MB; in brackets its anonymous part):")
+    print(f"  bare window {base:7.2f}  [{base_anon:.2f}]")
     for exe in exes:
         app = Program(exe, profile(feeds, 50, 100, ticker=1))
         wait_for(pellora_up, 30, "pellora")
@@ -273,8 +278,9 @@ def measure_memory(exes, by_mapping=False):
         wait_for(lambda: tree_rows() == 50 * 101, 120, "the refresh")
         # Settled: the thread pool lets its idle threads go about 5 s after their last work.
         time.sleep(8)
-        mb = private_mb(app.pid())
-        print(f"  pellora     {mb:7.2f}  ({mb - base:+.2f} above the bare window)   {exe}")
+        mb, anon = private_mb(app.pid())
+        print(f"  pellora     {mb:7.2f}  ({mb - base:+.2f} above the bare window)  "
+              f"[{anon:.2f}, {anon - base_anon:+.2f}]   {exe}")
         if by_mapping:
             print_mapping_difference(private_kb_by_mapping(app.pid()), base_kb)
         app.stop()

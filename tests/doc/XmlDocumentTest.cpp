@@ -182,6 +182,35 @@ TEST(XmlDocumentParse, QuickRoadAgreesWithTheGeneralSteps) {
   }
 }
 
+// The searches for '<', '>' and the ends of names read the text in aligned blocks: every
+// position of a run's end within a block, the text starting anywhere in one, and what lies
+// past the NUL in the last block ('<' and '>' here) never taken for the text.
+TEST(XmlDocumentParse, FindsEachTagAndTheEndWhereverTheyLieInMemory) {
+  for (size_t n = 0; n <= 40; ++n) {
+    const std::wstring run(n, L'x'), digits(n, L'9');
+    const std::wstring withText = n ? L"{" + run + L"}" : L"";
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"<r><a>" + run + L"</a></r>", L"(r(a" + withText + L"))"},
+        {L"<r><!--" + run + L"--><a/></r>", L"(r(a))"},
+        {L"<r><a><![CDATA[" + run + L"]]></a></r>", L"(r(a" + withText + L"))"},
+        {L"<r><a>" + run, L"failed: [1:" + std::to_wstring(7 + n) + L"] Tag match error\n"},
+        // Names of characters below '@' that do not end them, like the ones that do.
+        {L"<r><d:" + digits + L" d-" + digits + L"='v'/></r>", L"(r(d:" + digits + L"[d-" + digits + L"=v]))"},
+    };
+    for (const auto& [text, expected] : cases) {
+      for (size_t shift = 0; shift < 8; ++shift) {
+        std::wstring memory(shift, L' ');
+        memory += text;
+        memory += L'\0';
+        memory.append(32, L'<').append(32, L'>');
+        XmlDocument doc;
+        const std::wstring got = doc.Parse(memory.c_str() + shift) == 0 ? Dump(doc.root) : L"failed: " + doc.error;
+        EXPECT_EQ(got, expected) << text << L" at " << shift;
+      }
+    }
+  }
+}
+
 TEST(XmlDocumentParse, KeepsPartialTreeAfterFailureAndResetsOnNextParse) {
   XmlDocument doc;
   ASSERT_EQ(doc.Parse(L"<a><b>x</b><c>"), -1);
