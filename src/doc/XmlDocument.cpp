@@ -19,8 +19,8 @@
 // page, so reading past the terminating NUL within its block cannot fault, as the C
 // library's own string functions read. The address sanitizer would still count those bytes
 // as read, so these functions are left uninstrumented. Natively the C library's search is
-// faster than SSE2 over 4-byte wchar_t, but the sanitizer and fuzzer builds take the
-// program's path (PELLORA_VECTOR_SEARCH) so that they check it.
+// faster than SSE2 over 4-byte wchar_t; the fuzzer build takes the program's path
+// (PELLORA_VECTOR_SEARCH) so that it checks it natively too.
 #if defined(__SSE2__) && defined(__GNUC__) && (defined(_WIN32) || defined(PELLORA_VECTOR_SEARCH))
 #define VECTOR_SEARCH 1
 #include <emmintrin.h>
