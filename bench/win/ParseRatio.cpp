@@ -19,10 +19,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
-#include <new>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
+#include <new>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
@@ -50,7 +50,7 @@ void* Take(size_t size) {
 
 void Give(void* block) {
   if (!block) return;
-  const unsigned sizeClass = *reinterpret_cast<unsigned*>(static_cast<char*>(block) - 16);
+  const unsigned sizeClass = *reinterpret_cast<const unsigned*>(reinterpret_cast<uintptr_t>(block) - 16);
   *static_cast<void**>(block) = freeBlocks[sizeClass];
   freeBlocks[sizeClass] = block;
 }
@@ -86,10 +86,9 @@ double MeanParse(Parse parse, double budget) {
   double spent = 0;
   long count = 0;
   while (spent < budget || count < 3) {
-    std::optional<Doc> doc;
-    doc.emplace();
+    Doc doc;
     const double start = Now();
-    if (!parse(*doc)) {
+    if (!parse(doc)) {
       std::fprintf(stderr, "parse failed\n");
       std::exit(1);
     }
