@@ -140,13 +140,12 @@ bool ChannelTree::LabelRect(HTREEITEM entry, RECT& rect) const {
 // --- records -----------------------------------------------------------------------------
 
 CTreeItem* ChannelTree::FindItem(const std::wstring& key) const {
-  auto found = items_.find(key);
-  return found == items_.end() ? nullptr : found->second.get();
+  return items_.Find(key);
 }
 
 bool ChannelTree::AddItem(std::unique_ptr<CTreeItem> owned, bool expanded) {
   CTreeItem* item = owned.get();
-  if (!item || !Hwnd() || items_.count(item->key)) return false;
+  if (!item || !Hwnd() || items_.Find(item->key)) return false;
   // A child goes under its parent's entry, which must be one of ours.
   if (item->parent && FindItem(item->parent->key) != item->parent) return false;
 
@@ -155,6 +154,7 @@ bool ChannelTree::AddItem(std::unique_ptr<CTreeItem> owned, bool expanded) {
   std::vector<CTreeItem*>& siblings = Siblings(item->parent);
   siblings.reserve(siblings.size() + 1);
   pendingFits_.reserve(pendingFits_.size() + 1);
+  items_.Reserve(1);
 
   // The siblings are sorted, so the place a full stable sort would give the new record is
   // after every sibling that does not sort behind it.
@@ -173,7 +173,6 @@ bool ChannelTree::AddItem(std::unique_ptr<CTreeItem> owned, bool expanded) {
       text = FittedText(*item, labelLeft_[depth], bold, measurer);
     }
   }
-  auto slot = items_.emplace(item->key, nullptr).first;
   {
     // Inserted as in a batch of one: the control lays out once, without invalidating
     // every entry below the new one on its own (what makes each insertion cost time in
@@ -189,13 +188,10 @@ bool ChannelTree::AddItem(std::unique_ptr<CTreeItem> owned, bool expanded) {
     insert.itemex.lParam = reinterpret_cast<LPARAM>(item);
     insert.itemex.iImage = insert.itemex.iSelectedImage = item->ImageIndex(expanded, false);
     auto handle = reinterpret_cast<HTREEITEM>(Control(TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
-    if (!handle) {
-      items_.erase(slot);
-      return false;
-    }
+    if (!handle) return false;
     item->treeHandle = handle;
     siblings.insert(place, item);
-    slot->second = std::move(owned);
+    items_.Insert(std::move(owned));
     try {
       FitLabels(item);  // when the batch ends, the control having laid the entry out
     } catch (const std::bad_alloc&) {
@@ -210,11 +206,11 @@ bool ChannelTree::AddItem(std::unique_ptr<CTreeItem> owned, bool expanded) {
 }
 
 void ChannelTree::RemoveItem(const std::wstring& key) {
-  auto found = items_.find(key);
-  if (found == items_.end()) return;
-  const HTREEITEM handle = found->second->treeHandle;
+  CTreeItem* found = items_.Find(key);
+  if (!found) return;
+  const HTREEITEM handle = found->treeHandle;
   Quiet quiet(Hwnd());
-  DiscardSubtree(*found->second);
+  DiscardSubtree(*found);
   // One deletion takes the whole subtree's entries; their records are already gone and
   // the entries no longer point at them.
   if (Hwnd() && handle) Control(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(handle));
@@ -231,8 +227,7 @@ void ChannelTree::RemoveItems(const std::vector<CTreeItem*>& records) {
   removedInBulk_ = &removed;
   for (CTreeItem* record : records) {
     if (removed.count(record)) continue;  // went with an ancestor already
-    auto found = items_.find(record->key);
-    if (found == items_.end() || found->second.get() != record) continue;
+    if (items_.Find(record->key) != record) continue;
     const HTREEITEM handle = record->treeHandle;
     DiscardSubtree(*record);
     if (Hwnd() && handle) Control(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(handle));
@@ -271,25 +266,40 @@ void ChannelTree::DiscardSubtree(CTreeItem& item) {
     auto& list = siblings->second;
     list.erase(std::remove(list.begin(), list.end(), &item), list.end());
   }
-  auto node = items_.extract(item.key);  // owns the record until the end of this scope
+  const auto owned = items_.Take(item.key);  // destroys the record at the end of this scope
   if (item.parent) item.parent->OnChildRemoved(*this, item);
   OnItemRemoved(item);
 }
 
+namespace {
+
+// Parents before their children, each parent's children in the control's order.
+template <typename Children, typename Visit>
+void VisitInTreeOrder(const Children& children, CTreeItem* parent, const Visit& visit) {
+  const auto list = children.find(parent);
+  if (list == children.end()) return;
+  for (CTreeItem* child : list->second) {
+    visit(*child);
+    VisitInTreeOrder(children, child, visit);
+  }
+}
+
+}  // namespace
+
 void ChannelTree::RemoveAll() {
-  for (auto& entry : items_) OnItemRemoved(*entry.second);
+  VisitInTreeOrder(children_, nullptr, [this](CTreeItem& record) { OnItemRemoved(record); });
   DropTool();
   dragItem_ = dropTarget_ = nullptr;
   pendingFits_.clear();
+  const auto children = std::move(children_);
   children_.clear();
-  auto doomed = std::move(items_);
-  items_.clear();
+  KeyIndex<CTreeItem> doomed = std::move(items_);
   // The entries go first, so that none points at a destroyed record.
   if (Hwnd()) {
     Quiet quiet(Hwnd());
     Control(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
   }
-  for (auto& entry : doomed) entry.second.reset();
+  VisitInTreeOrder(children, nullptr, [&doomed](CTreeItem& record) { doomed.Take(record.key); });
 }
 
 void ChannelTree::RefreshItem(const std::wstring& key) {

@@ -12,7 +12,6 @@
 //
 // Many changes in a row (a feed's new items) go faster inside an UpdateBatch: the control
 // then skips its own per-change layout work, and labels are checked once at the end.
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,6 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "channels/KeyIndex.h"
 #include "channels/TreeItem.h"
 #include "win/Handles.h"
 #include "win/Window.h"
@@ -159,10 +159,8 @@ class ChannelTree : public win::Window {
   void UpdateToolTip(UINT msg, WPARAM wParam, LPARAM lParam);
   void DropTool();
 
-  // The records under their keys, in code-unit order of the keys; the map owns them. A key
-  // is a view of the record's own key (which never changes once the record is in), so each
-  // link is stored once.
-  std::map<std::wstring_view, std::unique_ptr<CTreeItem>, std::less<>> items_;
+  // The records under their own keys (which never change once a record is in), owned.
+  KeyIndex<CTreeItem> items_;
   // Each parent's children (null: the top level) in the control's order.
   std::unordered_map<CTreeItem*, std::vector<CTreeItem*>> children_;
   WNDPROC controlProc_ = nullptr;  // the tree view's own window procedure

@@ -106,15 +106,11 @@ void CChannel::OnExpanded(int action) {
 
 CFeedItem::CFeedItem(CTreeItem* parent, HWND frame, std::wstring link, std::wstring title, std::wstring tipText,
                      unsigned fetchStamp, int arrivalNo)
-    : frame(frame), title(std::move(title)), tipText(std::move(tipText)), fetchStamp(fetchStamp),
-      arrivalNo(arrivalNo) {
+    : frame(frame), title(std::move(title)), fetchStamp(fetchStamp), arrivalNo(arrivalNo) {
   this->parent = parent;
   key = std::move(link);
   // A tip equal to the title is not kept twice.
-  if (this->tipText == this->title) {
-    tipIsTitle_ = true;
-    std::wstring().swap(this->tipText);
-  }
+  if (tipText != this->title) tip_ = std::make_unique<std::wstring>(std::move(tipText));
 }
 
 std::wstring CFeedItem::SortKey() const { return FeedSortKey(fetchStamp, arrivalNo); }
@@ -133,13 +129,10 @@ void CFeedItem::TakeUrlCacheAnswer(bool inUrlCache) {
   cacheAnswered_ = true;
 }
 
-std::wstring CFeedItem::TipText() const { return tipIsTitle_ ? title : tipText; }
+std::wstring CFeedItem::TipText() const { return tip_ ? *tip_ : title; }
 
 void CFeedItem::Retitle(std::wstring newTitle) {
-  if (tipIsTitle_) {
-    tipText = std::move(title);
-    tipIsTitle_ = false;
-  }
+  if (!tip_) tip_ = std::make_unique<std::wstring>(std::move(title));
   title = std::move(newTitle);
 }
 

@@ -64,7 +64,7 @@ TEST_F(ProcessFeedTest, ANewItemOnTheNextPassRaisesExactlyOnePopup) {
   EXPECT_EQ(frame.PopupsShown(), 1);
   EXPECT_EQ(PopupTime(0), 5000);
   EXPECT_EQ(frame.Ticker().EntryCount(), 3u);
-  EXPECT_EQ(Item(L"http://news.example/fresh")->tipText, L"[World]fresh");
+  EXPECT_EQ(Item(L"http://news.example/fresh")->TipText(), L"[World]fresh");
   EXPECT_EQ(Item(L"http://news.example/fresh")->arrivalNo, 0);
 }
 
