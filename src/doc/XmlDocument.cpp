@@ -63,32 +63,10 @@ constexpr size_t kOwnBlockAbove = kMaxBlock / 4;
 
 constexpr size_t RoundUp(size_t n) { return (n + kAlign - 1) & ~(kAlign - 1); }
 
-// memcpy for the short strings that make up most of a tree (names, attribute values,
-// words), without a library call: two overlapping moves cover any length in a range.
-inline void CopyBytes(char* to, const char* from, size_t n) {
-  if (n > 32) {
-    std::memcpy(to, from, n);
-  } else if (n >= 16) {
-    uint64_t a[2], b[2];
-    std::memcpy(a, from, 16);
-    std::memcpy(b, from + n - 16, 16);
-    std::memcpy(to, a, 16);
-    std::memcpy(to + n - 16, b, 16);
-  } else if (n >= 8) {
-    uint64_t a, b;
-    std::memcpy(&a, from, 8);
-    std::memcpy(&b, from + n - 8, 8);
-    std::memcpy(to, &a, 8);
-    std::memcpy(to + n - 8, &b, 8);
-  } else if (n >= 4) {
-    uint32_t a, b;
-    std::memcpy(&a, from, 4);
-    std::memcpy(&b, from + n - 4, 4);
-    std::memcpy(to, &a, 4);
-    std::memcpy(to + n - 4, &b, 4);
-  } else {
-    for (size_t i = 0; i < n; ++i) to[i] = from[i];
-  }
+// A view of [begin, end) of the text; an empty one shows nothing, as an empty view made
+// any other way.
+inline std::wstring_view View(const wchar_t* begin, const wchar_t* end) {
+  return begin == end ? std::wstring_view() : std::wstring_view(begin, static_cast<size_t>(end - begin));
 }
 
 inline bool IsQuote(wchar_t c) { return c == L'"' || c == L'\''; }
@@ -276,7 +254,6 @@ struct PlainTag {
   const wchar_t* name;
   const wchar_t* nameEnd;
   size_t count = 0;
-  size_t bytes = 0;  // of the element's storage (see ElementBytes)
   Span spans[kMaxSpans];
 };
 
@@ -296,7 +273,6 @@ inline const wchar_t* ScanPlainTagOf(const wchar_t* p, PlainTag& tag) {
   tag.name = name;
   tag.nameEnd = nameEnd;
   size_t count = 0;
-  size_t bytes = 0;
   const wchar_t* q = nameEnd;
   auto atEnd = [](const wchar_t* at) {
     if constexpr (instruction) return *at == L'?' && at[1] == L'>';
@@ -322,13 +298,9 @@ inline const wchar_t* ScanPlainTagOf(const wchar_t* p, PlainTag& tag) {
       if (c == L'<' || c == L'\0' || ((c == L'/' || c == L'?') && q[1] == L'>')) return nullptr;
     }
     span.valueEnd = q++;
-    bytes += RoundUp(static_cast<size_t>(span.nameEnd - span.name) * sizeof(wchar_t)) +
-             RoundUp(static_cast<size_t>(span.valueEnd - span.value) * sizeof(wchar_t));
     ++count;
   }
   tag.count = count;
-  tag.bytes = bytes + RoundUp(sizeof(XmlNode)) + RoundUp(static_cast<size_t>(nameEnd - name) * sizeof(wchar_t)) +
-              count * sizeof(XmlAttribute);
   return q;
 }
 
@@ -411,18 +383,10 @@ class XmlScanner {
   std::wstring_view Store(const wchar_t* begin, size_t length) {
     if (length == 0) return {};
     auto* copy = static_cast<wchar_t*>(doc_.Allocate(length * sizeof(wchar_t)));
-    CopyBytes(reinterpret_cast<char*>(copy), reinterpret_cast<const char*>(begin), length * sizeof(wchar_t));
+    std::memcpy(copy, begin, length * sizeof(wchar_t));
     return {copy, length};
   }
   std::wstring_view Store(std::wstring_view s) { return Store(s.data(), s.size()); }
-  // A copy of the characters at `at`, within storage already taken; `at` moves past it.
-  static std::wstring_view Put(char*& at, const wchar_t* begin, size_t length) {
-    if (length == 0) return {};
-    auto* copy = reinterpret_cast<wchar_t*>(at);
-    CopyBytes(at, reinterpret_cast<const char*>(begin), length * sizeof(wchar_t));
-    at += RoundUp(length * sizeof(wchar_t));
-    return {copy, length};
-  }
   void AddPendingAttribute(std::wstring_view name, std::wstring_view value) {
     const std::wstring_view storedName = Store(name);
     pendingAttrs_.emplace_back(storedName, Store(value));
@@ -524,7 +488,8 @@ class XmlScanner {
     }
     while (begin < end && IsSpace(*begin)) ++begin;
     while (end > begin && IsSpace(end[-1])) --end;
-    target = Store(begin, static_cast<size_t>(end - begin));
+    // A span of the text is shown where it stands; only a joined text needs keeping.
+    target = pendingJoined_ ? Store(begin, static_cast<size_t>(end - begin)) : View(begin, end);
   }
 
   XmlDocument& doc_;
@@ -543,7 +508,7 @@ class XmlScanner {
   const wchar_t* spanBegin_ = nullptr;
   const wchar_t* spanEnd_ = nullptr;
   bool pendingJoined_ = false;
-  std::vector<XmlAttribute> pendingAttrs_;  // views into the document's storage
+  std::vector<XmlAttribute> pendingAttrs_;  // views of the text or the document's storage
   XmlAttribute* sharedAttrs_ = nullptr;     // stored copy of the first sharedCount_ of them
   size_t sharedCount_ = 0;
   size_t sharedCapacity_ = 0;
@@ -783,9 +748,11 @@ XmlScanner::Fast XmlScanner::TakeStartTag(const wchar_t*& p, ScanError& error) {
   return Fast::Done;
 }
 
-// The storage of an element of a plain start tag: the node, its name, its attributes and
-// their strings in one piece.
-inline size_t XmlScanner::ElementBytes(const PlainTag& tag) { return tag.bytes; }
+// The storage of an element of a plain start tag: the node and its attributes in one piece
+// (their names and values are views of the text).
+inline size_t XmlScanner::ElementBytes(const PlainTag& tag) {
+  return RoundUp(sizeof(XmlNode)) + tag.count * sizeof(XmlAttribute);
+}
 
 // The element of a plain start tag, made in the ElementBytes(tag) bytes at `at` and
 // appended to `parent`'s children.
@@ -796,12 +763,10 @@ inline XmlNode* XmlScanner::BuildElement(char* at, XmlNode* parent, const PlainT
   parent->children.Append(child);
   const size_t count = tag.count;
   auto* items = reinterpret_cast<XmlAttribute*>(at);
-  at += count * sizeof(XmlAttribute);
-  child->name = Put(at, tag.name, static_cast<size_t>(tag.nameEnd - tag.name));
+  child->name = View(tag.name, tag.nameEnd);
   for (size_t i = 0; i < count; ++i) {
     const PlainTag::Span& span = tag.spans[i];
-    const std::wstring_view attributeName = Put(at, span.name, static_cast<size_t>(span.nameEnd - span.name));
-    ::new (items + i) XmlAttribute(attributeName, Put(at, span.value, static_cast<size_t>(span.valueEnd - span.value)));
+    ::new (items + i) XmlAttribute(View(span.name, span.nameEnd), View(span.value, span.valueEnd));
   }
   if (count) {
     child->attributes.items_ = items;
@@ -841,17 +806,14 @@ void XmlScanner::FastScan(const wchar_t*& pos) {
     limit = doc.limit_;
     return at;
   };
-  // The pending text trimmed, stored; nothing is pending afterwards.
+  // The pending text trimmed, a view of the text; nothing is pending afterwards.
   auto takeText = [&]() -> std::wstring_view {
     const wchar_t* begin = textBegin;
     const wchar_t* end = textEnd;
     textBegin = textEnd = nullptr;
     while (begin < end && IsSpace(*begin)) ++begin;
     while (end > begin && IsSpace(end[-1])) --end;
-    const size_t length = static_cast<size_t>(end - begin);
-    if (length == 0) return {};
-    char* at = take(RoundUp(length * sizeof(wchar_t)));
-    return Put(at, begin, length);
+    return View(begin, end);
   };
   // Adds [begin, end) to the pending text; false when it would need joining.
   auto pend = [&](const wchar_t* begin, const wchar_t* end) {
@@ -939,7 +901,7 @@ bool XmlScanner::TakeQuotedAttribute(const wchar_t*& p) {
     if (c == L'<' || c == L'\0' || ((c == L'/' || c == L'?') && close[1] == L'>')) return false;
   }
   if (IsTagSpace(close[1])) {
-    AddPendingAttribute(std::wstring_view(p, nameEnd - p), std::wstring_view(nameEnd + 2, close - (nameEnd + 2)));
+    pendingAttrs_.emplace_back(View(p, nameEnd), View(nameEnd + 2, close));  // in place, as written
     p = close + 2;
   } else {
     attrName_.assign(p, nameEnd);

