@@ -273,21 +273,26 @@ void ChannelTree::DiscardSubtree(CTreeItem& item) {
 
 namespace {
 
-// Parents before their children, each parent's children in the control's order.
+// Each record of `list` and then its children, recursively, in the control's order. A
+// record's children are looked up before it is visited: the visit may destroy it.
 template <typename Children, typename Visit>
-void VisitInTreeOrder(const Children& children, CTreeItem* parent, const Visit& visit) {
-  const auto list = children.find(parent);
-  if (list == children.end()) return;
-  for (CTreeItem* child : list->second) {
-    visit(*child);
-    VisitInTreeOrder(children, child, visit);
+void VisitInTreeOrder(const Children& children, const std::vector<CTreeItem*>& list, const Visit& visit) {
+  for (CTreeItem* record : list) {
+    const auto below = children.find(record);
+    visit(*record);
+    if (below != children.end()) VisitInTreeOrder(children, below->second, visit);
   }
+}
+
+template <typename Children, typename Visit>
+void VisitTree(const Children& children, const Visit& visit) {
+  if (const auto top = children.find(nullptr); top != children.end()) VisitInTreeOrder(children, top->second, visit);
 }
 
 }  // namespace
 
 void ChannelTree::RemoveAll() {
-  VisitInTreeOrder(children_, nullptr, [this](CTreeItem& record) { OnItemRemoved(record); });
+  VisitTree(children_, [this](CTreeItem& record) { OnItemRemoved(record); });
   DropTool();
   dragItem_ = dropTarget_ = nullptr;
   pendingFits_.clear();
@@ -299,7 +304,7 @@ void ChannelTree::RemoveAll() {
     Quiet quiet(Hwnd());
     Control(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
   }
-  VisitInTreeOrder(children, nullptr, [&doomed](CTreeItem& record) { doomed.Take(record.key); });
+  VisitTree(children, [&doomed](CTreeItem& record) { doomed.Take(record.key).reset(); });
 }
 
 void ChannelTree::RefreshItem(const std::wstring& key) {
