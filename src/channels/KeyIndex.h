@@ -73,13 +73,6 @@ class KeyIndex {
     return taken;
   }
 
-  // Every record in, in no particular order.
-  template <typename Visit>
-  void ForEach(Visit visit) const {
-    for (Record* record : slots_)
-      if (record) visit(*record);
-  }
-
   void Clear() {
     for (Record*& record : slots_) delete std::exchange(record, nullptr);
     count_ = 0;

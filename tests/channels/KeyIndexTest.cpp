@@ -11,7 +11,7 @@
 namespace {
 
 struct Record {
-  explicit Record(std::wstring k, int* alive) : key(std::move(k)), alive(alive) { ++*alive; }
+  Record(std::wstring k, int* alive) : key(std::move(k)), alive(alive) { ++*alive; }
   ~Record() { --*alive; }
   std::wstring key;
   int* alive;
@@ -38,9 +38,8 @@ TEST(KeyIndex, AgreesWithAMapThroughInsertsRemovalsAndGrowth) {
         reference[key] = record.get();
         index.Insert(std::move(record));
       } else {
-        auto taken = index.Take(key);
         const auto found = reference.find(key);
-        ASSERT_EQ(taken.get(), found == reference.end() ? nullptr : found->second) << step;
+        ASSERT_EQ(index.Take(key).get(), found == reference.end() ? nullptr : found->second) << step;
         if (found != reference.end()) reference.erase(found);
       }
       ASSERT_EQ(index.size(), reference.size());
@@ -49,14 +48,9 @@ TEST(KeyIndex, AgreesWithAMapThroughInsertsRemovalsAndGrowth) {
         ASSERT_EQ(index.Find(probe), found == reference.end() ? nullptr : found->second) << step << " " << probe;
       }
     }
-    size_t visited = 0;
-    index.ForEach([&](Record& r) { visited += reference.at(r.key) == &r; });
-    EXPECT_EQ(visited, reference.size());
     EXPECT_EQ(alive, static_cast<int>(reference.size()));
-
-    KeyIndex<Record> moved = std::move(index);
-    EXPECT_EQ(index.size(), 0u);
-    EXPECT_EQ(index.Find(L"http://n/1"), nullptr);
+    const KeyIndex<Record> moved = std::move(index);
+    EXPECT_EQ(index.Find(keys[0]), nullptr);
     EXPECT_EQ(moved.size(), reference.size());
   }
   EXPECT_EQ(alive, 0);  // the index destroys what it still holds
