@@ -45,8 +45,10 @@ class KeyIndex {
       if (record) slots_[FreeSlot(KeyOf(*record))] = record;
   }
 
-  // Takes a record whose key is not in yet; room for it must have been reserved.
+  // Takes a record whose key is not in yet. Cannot fail when room was reserved; otherwise
+  // it makes room first and may throw std::bad_alloc, which destroys the record.
   void Insert(std::unique_ptr<Record> record) {
+    Reserve(1);
     const size_t slot = FreeSlot(KeyOf(*record));
     slots_[slot] = record.release();
     ++count_;

@@ -52,6 +52,9 @@ TEST(KeyIndex, AgreesWithAMapThroughInsertsRemovalsAndGrowth) {
     const KeyIndex<Record> moved = std::move(index);
     EXPECT_EQ(index.Find(keys[0]), nullptr);
     EXPECT_EQ(moved.size(), reference.size());
+    KeyIndex<Record> unreserved;  // makes room of its own
+    unreserved.Insert(std::make_unique<Record>(L"x", &alive));
+    EXPECT_EQ(unreserved.Find(L"x")->key, L"x");
   }
   EXPECT_EQ(alive, 0);  // the index destroys what it still holds
 }
