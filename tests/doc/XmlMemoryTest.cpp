@@ -137,3 +137,20 @@ TEST(XmlDocumentMemory, HostileTagsTakeStorageInProportionToTheText) {
 }
 
 }  // namespace
+
+// Plain names, values and texts are shown where they stand in the text: the tree's storage
+// is its nodes, far less than a copy of the characters would take.
+TEST(XmlDocumentMemory, PlainStringsTakeNoStorageOfTheirOwn) {
+  std::wstring text = L"<feed>";
+  for (int i = 0; i < 500; ++i)
+    text += L"<item id=\"" + std::wstring(100, L'v') + L"\">" + std::wstring(200, L't') + L"</item>";
+  text += L"</feed>";
+  XmlDocument doc;
+  allocatedBytes = 0;
+  ASSERT_EQ(doc.Parse(text.c_str()), 0) << doc.error;
+  EXPECT_LT(allocatedBytes, text.size() * sizeof(wchar_t) / 2);
+  const XmlNode* item = doc.Find(L"item", nullptr, true);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->text, std::wstring(200, L't'));
+  EXPECT_TRUE(item->text.data() > text.data() && item->text.data() < text.data() + text.size());
+}
