@@ -120,6 +120,7 @@ inline std::vector<Document>& Documents() {
     d.push_back({"rss-10KB", MakeFeed(10 * 1024, 1), {}});
     d.push_back({"rss-100KB", MakeFeed(100 * 1024, 2), {}});
     d.push_back({"rss-1MB", MakeFeed(1024 * 1024, 3), {}});
+    d.push_back({"rss-5MB", MakeFeed(5 * 1024 * 1024, 4), {}});
     d.push_back({"synthetic-5MB", MakeSynthetic(5 * 1024 * 1024), {}});
     for (Document& doc : d) doc.utf16 = ToUtf16(doc.utf8);
     return d;
