@@ -15,9 +15,13 @@ same way (bench/win/BareWindow.cpp), each pellora.exe given in the same run:
            bytes); --by-mapping also lists the difference by mapped file.
   startup  median time until the window answers (pellora: main frame with its tray icon),
            warm, 9 runs each.
+  floor    what Wine charges before any feed is read: the bare window's private memory with
+           each thing a tray reader cannot do without added on its own (the common controls,
+           one worker thread started and ended, Korean text in regular and bold, a WinINet
+           session), then all of them; measured like `memory`.
 
 usage (after make win64):
-  scripts/wine-session python3 bench/outside.py [cpu|freeze|memory|startup|all] [--seconds N] [EXE...]
+  scripts/wine-session python3 bench/outside.py [cpu|freeze|memory|startup|floor|all] [--seconds N] [EXE...]
 EXE defaults to build/win64/src/app/pellora.exe; give an older build first to set them
 side by side.
 """
@@ -286,6 +290,21 @@ def measure_memory(exes, by_mapping=False):
         app.stop()
 
 
+def measure_floor():
+    print("the bare window's private memory with what a tray reader needs (MB; anonymous part in brackets):")
+    base = None
+    everything = ["comctl32", "thread", "hangul", "wininet"]
+    for words in ([], *([word] for word in everything), everything):
+        bare = Program(BARE, args=words)
+        pid = bare.pid()
+        time.sleep(3)
+        mb, anon = private_mb(pid)
+        bare.stop(pellora=False)
+        base = base or (mb, anon)
+        print(f"  {' + '.join(['bare window', *words]):52} {mb:6.2f} ({mb - base[0]:+.2f})  "
+              f"[{anon:.2f}, {anon - base[1]:+.2f}]")
+
+
 def measure_startup(exes):
     feeds = Feeds()
     print("start-up until the window answers, warm, median of 9 (ms):")
@@ -308,7 +327,7 @@ def measure_startup(exes):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("what", nargs="?", default="all", choices=["cpu", "freeze", "memory", "startup", "all"])
+    parser.add_argument("what", nargs="?", default="all", choices=["cpu", "freeze", "memory", "startup", "floor", "all"])
     parser.add_argument("exes", nargs="*")
     parser.add_argument("--seconds", type=float, default=20)
     parser.add_argument("--by-mapping", action="store_true",
@@ -323,6 +342,8 @@ def main():
         measure_memory(exes, args.by_mapping)
     if args.what in ("startup", "all"):
         measure_startup(exes)
+    if args.what in ("floor", "all"):
+        measure_floor()
 
 
 if __name__ == "__main__":
