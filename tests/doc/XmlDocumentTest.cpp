@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 
 #include "doc/XmlDocument.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
 
 namespace {
 
@@ -206,6 +213,68 @@ TEST(XmlDocumentParse, FindsEachTagAndTheEndWhereverTheyLieInMemory) {
         XmlDocument doc;
         const std::wstring got = doc.Parse(memory.c_str() + shift) == 0 ? Dump(doc.root) : L"failed: " + doc.error;
         EXPECT_EQ(got, expected) << text << L" at " << shift;
+      }
+    }
+  }
+}
+
+// Two pages, the second of which may not be touched: a text that ends at the end of the
+// first shows whether a search ever reads into the next page.
+class PageEnd {
+ public:
+  static constexpr size_t kPage = 4096;
+  PageEnd() {
+#if defined(_WIN32)
+    base_ = static_cast<char*>(::VirtualAlloc(nullptr, 2 * kPage, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    DWORD old;
+    if (base_) ::VirtualProtect(base_ + kPage, kPage, PAGE_NOACCESS, &old);
+#else
+    void* at = ::mmap(nullptr, 2 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    base_ = at == MAP_FAILED ? nullptr : static_cast<char*>(at);
+    if (base_) ::mprotect(base_ + kPage, kPage, PROT_NONE);
+#endif
+  }
+  ~PageEnd() {
+#if defined(_WIN32)
+    if (base_) ::VirtualFree(base_, 0, MEM_RELEASE);
+#else
+    if (base_) ::munmap(base_, 2 * kPage);
+#endif
+  }
+  // `text` and its NUL placed so that `after` characters ('>') follow them to the page's end.
+  const wchar_t* Place(const std::wstring& text, size_t after) {
+    auto* end = reinterpret_cast<wchar_t*>(base_ + kPage);
+    std::fill(end - after, end, L'>');
+    wchar_t* at = end - after - text.size() - 1;
+    std::memcpy(at, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    return at;
+  }
+  explicit operator bool() const { return base_ != nullptr; }
+
+ private:
+  char* base_ = nullptr;
+};
+
+// A text whose end lies at the end of its memory: every read stays inside it, whatever
+// the search (a tag's start, a name's end, an end tag compared at once, a comment's end).
+TEST(XmlDocumentParse, ReadsNothingPastThePageTheTextEndsIn) {
+  PageEnd memory;
+  ASSERT_TRUE(memory);
+  const wchar_t* const texts[] = {
+      L"<r><abcdefgh>x</abcdefgh></r>", L"<r><abcdefgh>x</abcdefgh>", L"<r><abcdefgh>x</abcdefg",
+      L"<r><abc>x</abc", L"<r><a>text that runs on", L"<r><!-- open comment", L"<r><![CDATA[open",
+      L"<r><abcdefghijklmnop", L"<r><a x='1' yyyyyyyyyy", L"<r><a x='1' y='22",
+  };
+  for (const wchar_t* text : texts) {
+    const std::wstring expected = ParseToDump(text);
+    for (size_t after = 0; after < 24; ++after) {
+      for (size_t lead = 0; lead < 8; ++lead) {
+        const std::wstring shifted = std::wstring(lead, L' ') + text;
+        XmlDocument doc;
+        const wchar_t* at = memory.Place(shifted, after);
+        const std::wstring got = doc.Parse(at) == 0 ? Dump(doc.root) : L"failed: " + doc.error;
+        const std::wstring want = lead ? ParseToDump(shifted) : expected;
+        EXPECT_EQ(got, want) << text << L" with " << after << L" after, " << lead << L" before";
       }
     }
   }
