@@ -1,6 +1,6 @@
 #pragma once
 // The documents the parsing benchmarks share (DocBench natively, bench_parse_ratio under
-// Wine): RSS feeds of about 10 KB, 100 KB and 1 MB with Korean and English items, and a
+// Wine): RSS feeds of about 10 KB, 100 KB, 1 MB and 5 MB with Korean and English items, and a
 // 5 MB synthetic record file, generated deterministically.
 #include <cstddef>
 #include <cstdint>
