@@ -26,7 +26,7 @@ bool HasWord(const wchar_t* commandLine, const wchar_t* word) {
   return false;
 }
 
-void DrawText(HDC dc) {
+void DrawSample(HDC dc) {
   static const wchar_t kText[] = L"오늘의 뉴스 Today's news";
   LOGFONTW logFont{};
   ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof logFont, &logFont);
@@ -44,7 +44,7 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_PAINT && hangul) {
     PAINTSTRUCT paint;
     HDC dc = ::BeginPaint(hwnd, &paint);
-    DrawText(dc);
+    DrawSample(dc);
     ::EndPaint(hwnd, &paint);
     return 0;
   }

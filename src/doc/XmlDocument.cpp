@@ -199,37 +199,38 @@ const wchar_t* FindClose(const wchar_t* from, wchar_t x, wchar_t y) {
   return nullptr;
 }
 
+#if defined(VECTOR_SEARCH)
+// Whether `name` and `want` agree in their first `length` (1 to 16 bytes' worth of)
+// characters, in one step: one unaligned 16-byte load of each, which the caller keeps
+// within a page (the same reasoning as for the searches above).
+__attribute__((no_sanitize("address"))) inline bool SameShortName(const wchar_t* name, const wchar_t* want,
+                                                                   size_t length) {
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(want));
+  const auto equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+  const unsigned wanted = (1u << (length * sizeof(wchar_t))) - 1;
+  return (equal & wanted) == wanted;
+}
+#endif
+
 // Whether the text at `name` spells want[0, length) and then '>': the end tag of an element
 // spelt as its start tag. The text is NUL-terminated, so a mismatch stops the comparison in
 // time; `want` lies in the text before `name`.
+inline bool ClosesAs(const wchar_t* name, const wchar_t* want, size_t length) {
 #if defined(VECTOR_SEARCH)
-// A name of up to eight characters, the most common, is compared in one step when neither
-// 16-byte load crosses into another page (the same reasoning as for the searches above):
-// a loop whose length changes from tag to tag is mispredicted at most of its ends.
-__attribute__((no_sanitize("address"))) inline bool ClosesAs(const wchar_t* name, const wchar_t* want,
-                                                              size_t length) {
-  static_assert(sizeof(wchar_t) == 2 || sizeof(wchar_t) == 4);
+  // A name of up to eight characters, the most common, in one step where neither load
+  // crosses into another page: a loop whose length changes from tag to tag is mispredicted
+  // at most of its ends.
   constexpr size_t kChars = 16 / sizeof(wchar_t);
   constexpr uintptr_t kLastStart = 4096 - 16;
   if (length - 1 < kChars && (reinterpret_cast<uintptr_t>(name) & 4095) <= kLastStart &&
-      (reinterpret_cast<uintptr_t>(want) & 4095) <= kLastStart) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(want));
-    const auto equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
-    const unsigned wanted = (1u << (length * sizeof(wchar_t))) - 1;
-    return (equal & wanted) == wanted && name[length] == L'>';
-  }
-  size_t i = 0;
-  while (i < length && name[i] == want[i]) ++i;
-  return i == length && length != 0 && name[i] == L'>';
-}
-#else
-inline bool ClosesAs(const wchar_t* name, const wchar_t* want, size_t length) {
-  size_t i = 0;
-  while (i < length && name[i] == want[i]) ++i;
-  return i == length && length != 0 && name[i] == L'>';
-}
+      (reinterpret_cast<uintptr_t>(want) & 4095) <= kLastStart)
+    return SameShortName(name, want, length) && name[length] == L'>';
 #endif
+  size_t i = 0;
+  while (i < length && name[i] == want[i]) ++i;
+  return i == length && length != 0 && name[i] == L'>';
+}
 
 // "<!DOCTYPE", the keyword in any letter case.
 inline bool AtDoctype(const wchar_t* p) {
