@@ -3,7 +3,9 @@
 same way (bench/win/BareWindow.cpp), each pellora.exe given in the same run:
 
   cpu      CPU of the process plus the wineserver (utime + stime from /proc) over --seconds:
-           the bare window, also with a 40 ms timer; pellora scrolling 100 ticker entries;
+           the bare window, also with a 40 ms timer, also moving a bar one pixel at each tick
+           (through its own DC), also moved from a thread that sleeps between ticks (the
+           cheapest wake under Wine); pellora scrolling 100 ticker entries;
            pellora with the ticker hidden ("RSS_TICKER"=0). Percent of one core.
   freeze   a first refresh of 50 channels x 200 new items from a local server into an empty
            tree: the longest the window kept a ping waiting, and the time from the refresh
@@ -224,16 +226,13 @@ def tree_rows():
 def measure_cpu(exes, seconds):
     feeds = Feeds()
     rows = []
-    bare = Program(BARE)
-    pid = bare.pid()
-    time.sleep(3)
-    rows.append(("bare window", "", *cpu_percent(pid, seconds)))
-    bare.stop(pellora=False)
-    bare = Program(BARE, args=["timer"])
-    pid = bare.pid()
-    time.sleep(3)
-    rows.append(("bare window, 40 ms timer", "", *cpu_percent(pid, seconds)))
-    bare.stop(pellora=False)
+    for state, words in (("bare window", []), ("bare window, 40 ms timer", ["timer"]),
+                         ("... drawing a bar", ["timer", "draw"]), ("... a sleeping thread drawing", ["sleeper", "draw"])):
+        bare = Program(BARE, args=words)
+        pid = bare.pid()
+        time.sleep(3)
+        rows.append((state, "", *cpu_percent(pid, seconds)))
+        bare.stop(pellora=False)
     for exe in exes:
         for state, ticker in (("ticker scrolling 100 entries", 1), ("ticker hidden", 0)):
             app = Program(exe, profile(feeds, 1, 100, ticker=ticker))

@@ -4,6 +4,10 @@
 // adds, word by word, what a tray reader cannot do without, so that `outside.py floor` can
 // say what each costs under Wine before any feed is read:
 //   timer     a 40 ms timer that does nothing: the floor of any strip that moves every 40 ms;
+//   draw      at each tick a bar moves one pixel, drawn through the window's own DC: the
+//             least a strip that moves every 40 ms draws;
+//   sleeper   the ticks come from a thread that sleeps between them instead of the timer:
+//             under Wine the cheapest wake there is (no request to the wineserver);
 //   comctl32  the common controls loaded and initialised for a tree view;
 //   thread    one worker thread started and ended (as a fetch run does);
 //   hangul    Korean and Latin text drawn in the GUI font, regular and bold;
@@ -16,6 +20,7 @@
 
 namespace {
 bool hangul = false;
+bool drawBar = false;
 
 bool HasWord(const wchar_t* commandLine, const wchar_t* word) {
   const size_t length = std::wcslen(word);
@@ -40,12 +45,36 @@ void DrawSample(HDC dc) {
   }
 }
 
+// Thirty pixels of black moving right by one at each call, over a white row.
+void DrawBar(HWND hwnd) {
+  static int x = 0;
+  x = (x + 1) % 200;
+  HDC dc = ::GetDC(hwnd);
+  ::PatBlt(dc, 0, 0, 240, 20, WHITENESS);
+  ::PatBlt(dc, x, 0, 30, 20, BLACKNESS);
+  ::ReleaseDC(hwnd, dc);
+}
+
+DWORD WINAPI Sleeper(void* hwnd) {
+  for (;;) {
+    ::Sleep(40);
+    DrawBar(static_cast<HWND>(hwnd));
+    // Wine puts a window's drawing on the screen when a thread of it waits or looks for
+    // input; this thread does neither, and asking for a key's state is such a look.
+    ::GetAsyncKeyState(VK_SHIFT);
+  }
+}
+
 LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_PAINT && hangul) {
     PAINTSTRUCT paint;
     HDC dc = ::BeginPaint(hwnd, &paint);
     DrawSample(dc);
     ::EndPaint(hwnd, &paint);
+    return 0;
+  }
+  if (msg == WM_TIMER && drawBar) {
+    DrawBar(hwnd);
     return 0;
   }
   if (msg == WM_DESTROY) {
@@ -82,7 +111,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     if (!open || !open(L"bare", 0 /* INTERNET_OPEN_TYPE_PRECONFIG */, nullptr, nullptr, 0)) return 1;
   }
   hangul = HasWord(commandLine, L"hangul");
+  drawBar = HasWord(commandLine, L"draw");
   WNDCLASSW wc{};
+  wc.style = drawBar ? CS_OWNDC : 0;
   wc.lpfnWndProc = Proc;
   wc.hInstance = instance;
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
@@ -94,6 +125,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   if (!hwnd) return 1;
   ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
   if (HasWord(commandLine, L"timer")) ::SetTimer(hwnd, 1, 40, nullptr);
+  if (HasWord(commandLine, L"sleeper") && !::CreateThread(nullptr, 64 * 1024, Sleeper, hwnd, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)) return 1;
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&msg);

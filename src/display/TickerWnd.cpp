@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <system_error>
 
 #include "common/Dpi.h"
 #include "common/FrameCode.h"
@@ -17,6 +18,7 @@ namespace {
 // GUID_CONSOLE_DISPLAY_STATE, spelt out: not every import library carries the power GUIDs.
 constexpr GUID kConsoleDisplayState = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 constexpr UINT_PTR kTimer = 0;
+constexpr UINT kStepMessage = WM_APP;  // the scroller asks the window's thread for a step
 constexpr wchar_t kClassName[] = L"pellora.Ticker";
 constexpr int kDefaultWidth = 200;
 constexpr int kMinWidth = 20;
@@ -128,9 +130,11 @@ void TickerWnd::OnSessionChange(WPARAM event) {
 
 void TickerWnd::UpdateTimer() {
   const bool shown = Hwnd() && ::IsWindowVisible(Hwnd()) && !displayOff_ && !locked_;
-  if (shown == timerRunning_) return;
-  if (shown) {
-    TakeQueued();  // what ticks of the hidden strip would have taken
+  if (shown) TakeQueued();  // what ticks of the hidden strip would have taken
+  SetScrolling(shown && !hovered_);
+  const bool watch = shown && hovered_;
+  if (watch == timerRunning_) return;
+  if (watch) {
     timerRunning_ = ::SetTimer(Hwnd(), kTimer, kPeriodMs, nullptr) != 0;
   } else {
     ::KillTimer(Hwnd(), kTimer);
@@ -138,7 +142,107 @@ void TickerWnd::UpdateTimer() {
   }
 }
 
+void TickerWnd::SetScrolling(bool on) {
+  {
+    std::lock_guard<std::mutex> guard(scrollLock_);
+    if (scroll_.running == on) return;
+    scroll_.running = on;
+  }
+  if (on && !scroller_.joinable()) {
+    try {
+      scroller_ = std::thread(&TickerWnd::ScrollLoop, this);
+    } catch (const std::system_error&) {
+      // No thread: the strip holds still rather than fail; the next change tries again.
+      std::lock_guard<std::mutex> guard(scrollLock_);
+      scroll_.running = false;
+      return;
+    }
+  }
+  scrollWake_.notify_one();
+}
+
+void TickerWnd::StopScroller() {
+  {
+    std::lock_guard<std::mutex> guard(scrollLock_);
+    scroll_.quit = true;
+  }
+  scrollWake_.notify_one();
+  if (scroller_.joinable()) scroller_.join();
+  scroll_ = Scroll{};
+}
+
+void TickerWnd::ScrollLoop() {
+  std::unique_lock<std::mutex> lock(scrollLock_);
+  ULONGLONG due = 0;
+  for (;;) {
+    if (!scroll_.running) {
+      scrollWake_.wait(lock, [this] { return scroll_.running || scroll_.quit; });
+      due = 0;  // a fresh start: the first step comes one period after it
+    }
+    if (scroll_.quit) return;
+    const ULONGLONG now = ::GetTickCount64();
+    // Steps at fixed times; after a stall (the lock held long) the row does not rush.
+    due = due && due + kPeriodMs > now ? due + kPeriodMs : now + kPeriodMs;
+    lock.unlock();
+    ::Sleep(static_cast<DWORD>(due - now));
+    lock.lock();
+    if (scroll_.quit) return;
+    if (!scroll_.running) continue;
+    bool drawn = false;
+    if (scroll_.armed) {
+      ++scroll_.source;
+      ++scroll_.steps;
+      scroll_.armed = scroll_.source < scroll_.last;
+      HDC dc = ::GetDC(Hwnd());  // the window's own DC, free while the scroller is armed
+      if (dc) {
+        CopyRow(dc, scroll_.source, scroll_.cx, scroll_.cy);
+        ::ReleaseDC(Hwnd(), dc);
+        drawn = true;
+      }
+    } else if (scroll_.wanted && !scroll_.stepAsked) {
+      scroll_.stepAsked = ::PostMessageW(Hwnd(), kStepMessage, 0, 0) != FALSE;
+    }
+    if (drawn) {
+      lock.unlock();
+      ::GdiFlush();
+      // Wine puts a window's drawing on the screen when a thread of the process waits for
+      // messages or looks at the input; this thread does neither, so it looks once a tick.
+      ::GetAsyncKeyState(VK_CONTROL);
+      lock.lock();
+    }
+  }
+}
+
+void TickerWnd::TakeBackScroll() {
+  std::lock_guard<std::mutex> guard(scrollLock_);
+  offset_ += scroll_.steps;
+  scroll_.steps = 0;
+  scroll_.armed = false;
+  scroll_.wanted = false;
+}
+
+void TickerWnd::HandScrollOver() {
+  std::lock_guard<std::mutex> guard(scrollLock_);
+  if (!scroll_.running || !Hwnd()) return;
+  scroll_.wanted = !entries_.empty();
+  const RECT client = win::ClientRect(Hwnd());
+  const int cx = client.right, cy = client.bottom;
+  if (!scroll_.wanted || dragging_ || clickPoint_.x > 0 || !stripDrawn_ || stripVersion_ != listVersion_ ||
+      drawnSlot_ >= slots_.size() || backSize_.cx != kStripWidths * cx || backSize_.cy != cy || cx <= 2)
+    return;
+  const Slot& slot = slots_[drawnSlot_];
+  if (slot.entry != current_ || -offset_ >= cx) return;
+  // The scroller's steps end where the current title leaves the window (the next one
+  // becomes current) or where the window would reach past the strip.
+  scroll_.source = slot.x + offset_;
+  scroll_.last = std::min(slot.x + slot.cx - 1, static_cast<int>(backSize_.cx) - cx);
+  scroll_.cx = cx;
+  scroll_.cy = cy;
+  scroll_.armed = scroll_.source < scroll_.last;
+}
+
 void TickerWnd::OnDestroy() {
+  StopScroller();
   displayNotification_.Reset();
   displayOff_ = false;
   sessionNotification_.Reset();
@@ -159,33 +263,35 @@ void TickerWnd::OnDestroy() {
 
 void TickerWnd::OnTimer(UINT_PTR id) {
   if (id != kTimer) return;
+  // Asking where the cursor is costs four requests to the server under Wine, more than
+  // the rest of a tick: it is asked only while the cursor was last seen inside, and its
+  // coming in is seen by WM_MOUSEMOVE (or when the strip is shown or moved).
+  if (hovered_) SetHovered(CursorInside());
+  if (!hovered_) {
+    Step();  // the tick the cursor left in moves the row
+  } else if (::GetAsyncKeyState(VK_CONTROL) < 0) {
+    // The ticker never has the keyboard, so the key is asked of the system, not the queue.
+    ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEALL));
+  }
+}
+
+void TickerWnd::Step() {
   TakeQueued();
   if (!::IsWindowVisible(Hwnd()) || displayOff_ || locked_) {
     UpdateTimer();
     return;
   }
-  // Asking where the cursor is costs four requests to the server under Wine, more than
-  // the rest of a tick: it is asked only while the cursor was last seen inside, and its
-  // coming in is seen by WM_MOUSEMOVE (or when the strip is shown or moved).
-  if (hovered_) SetHovered(CursorInside());
-  const bool inside = hovered_;
-  if (!inside) {
-    // An empty strip has nothing to move; its offset waits for the first title.
-    if (!entries_.empty()) {
-      ++offset_;
-      // Drawn at once instead of through an invalidated window: a tick is one copy from
-      // the strip, and a paint message per tick would cost more than the copy.
-      std::optional<ViewRequest> clicked;
-      {
-        win::WindowDC dc(Hwnd());
-        if (dc) clicked = PaintRow(dc.Get());
-      }
-      SendView(std::move(clicked));
-    }
-  } else if (::GetAsyncKeyState(VK_CONTROL) < 0) {
-    // The ticker never has the keyboard, so the key is asked of the system, not the queue.
-    ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEALL));
+  // An empty strip has nothing to move; its offset waits for the first title.
+  if (hovered_ || entries_.empty()) return;
+  ++offset_;
+  // Drawn at once instead of through an invalidated window: a step is one copy from the
+  // strip, and a paint message would cost more than the copy.
+  std::optional<ViewRequest> clicked;
+  {
+    win::WindowDC dc(Hwnd());
+    if (dc) clicked = PaintRow(dc.Get());
   }
+  SendView(std::move(clicked));
 }
 
 bool TickerWnd::CursorInside() const {
@@ -200,6 +306,7 @@ void TickerWnd::SetHovered(bool inside) {
   if (inside == hovered_) return;
   SetWindowAlpha(Hwnd(), inside ? 100 : setting::OpacityPercent(setting::Get(setting::kTickerAlpha)));
   hovered_ = inside;
+  UpdateTimer();
 }
 
 SIZE TickerWnd::Measure(Entry& entry) {
@@ -253,9 +360,11 @@ void TickerWnd::ReleaseBackBuffer() {
   backSize_ = SIZE{0, 0};
   stripDrawn_ = false;
   slots_.clear();
+  drawnSlot_ = SIZE_MAX;
 }
 
 std::optional<ViewRequest> TickerWnd::PaintRow(HDC windowDc) {
+  drawnSlot_ = SIZE_MAX;
   if (current_ == entries_.end()) {
     if (entries_.empty()) return std::nullopt;
     current_ = entries_.begin();
@@ -285,12 +394,17 @@ std::optional<ViewRequest> TickerWnd::PaintRow(HDC windowDc) {
       }
     }
   }
+  CopyRow(windowDc, source, cx, cy);
+  drawnSlot_ = static_cast<size_t>(slot - slots_.data());
+  return clicked;
+}
+
+void TickerWnd::CopyRow(HDC windowDc, int source, int cx, int cy) const {
   // The inside from the strip; the frame's left and right edges, which titles scroll
   // under (black text on a black edge stays black), drawn here.
   if (cx > 2) ::BitBlt(windowDc, 1, 0, cx - 2, cy, backDc_.Get(), source + 1, 0, SRCCOPY);
   ::PatBlt(windowDc, 0, 0, 1, cy, BLACKNESS);
   if (cx > 1) ::PatBlt(windowDc, cx - 1, 0, 1, cy, BLACKNESS);
-  return clicked;
 }
 
 const TickerWnd::Slot* TickerWnd::SlotOfCurrent(int clientWidth) {
@@ -483,6 +597,21 @@ void TickerWnd::OnMove() {
 }
 
 LRESULT TickerWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (messageDepth_++ == 0) TakeBackScroll();
+  const LRESULT result = HandleMessage(msg, wParam, lParam);
+  if (--messageDepth_ == 0) HandScrollOver();
+  return result;
+}
+
+LRESULT TickerWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kStepMessage) {
+    {
+      std::lock_guard<std::mutex> guard(scrollLock_);
+      scroll_.stepAsked = false;
+    }
+    Step();
+    return 0;
+  }
   if (msg == WM_POWERBROADCAST) return OnPowerBroadcast(wParam, lParam);
   if (msg == WM_WTSSESSION_CHANGE) {
     OnSessionChange(wParam);

@@ -10,12 +10,15 @@
 // owns the records it takes.
 #include <windows.h>
 
+#include <condition_variable>
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "common/Records.h"
@@ -85,13 +88,31 @@ class TickerWnd : public win::Window {
   int OnCreate() override;
   void OnDestroy() override;
   void KeepOnScreen();
+  // While the cursor is over the strip, the timer watches it leave (and the Ctrl key).
   void OnTimer(UINT_PTR id) override;
+  // One pixel of scrolling by the window's thread, with whatever the step brings: the
+  // next title, the strip drawn again, a pending click.
+  void Step();
   bool CursorInside() const;
   // The cursor is over the strip: it holds still and is fully opaque.
   void SetHovered(bool inside);
-  // The timer runs only while the strip is on screen: hidden, with the display off or
-  // the session locked, it has nothing to do.
+  // On screen, the strip scrolls (the scroller) or, under the cursor, waits for it to
+  // leave (the timer); hidden, with the display off or the session locked, neither runs.
   void UpdateTimer();
+  // The scroller: a thread that sleeps between ticks and copies the next column of the
+  // strip to the window itself as long as the step needs nothing else; any other step it
+  // asks of the window's thread. Under Wine a thread's sleep costs nothing of the
+  // wineserver, while a timer's tick costs three requests and a wake of the window's
+  // thread.
+  void ScrollLoop();
+  void SetScrolling(bool on);
+  void StopScroller();
+  // Around the handling of every message (the outermost one): the window's thread takes
+  // back what the scroller moved and keeps it away while the strip's state changes, then
+  // tells it how far it may go on its own.
+  void TakeBackScroll();
+  void HandScrollOver();
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   // WM_POWERBROADCAST: the display going off or on.
   LRESULT OnPowerBroadcast(WPARAM event, LPARAM data);
   // WM_WTSSESSION_CHANGE: the session locked or unlocked.
@@ -104,6 +125,8 @@ class TickerWnd : public win::Window {
   // Draws the row as it stands into windowDc and returns the entry a pending click
   // falls on, if any.
   std::optional<ViewRequest> PaintRow(HDC windowDc);
+  // The window's inside from the strip's column `source`, and its left and right edges.
+  void CopyRow(HDC windowDc, int source, int cx, int cy) const;
   void SendView(std::optional<ViewRequest> clicked);
   bool EnsureBackBuffer(HDC windowDc, int cx, int cy);
   void ReleaseBackBuffer();
@@ -149,6 +172,25 @@ class TickerWnd : public win::Window {
   int dpi_ = 96;
 
   bool timerRunning_ = false;
+  int messageDepth_ = 0;
+
+  // Shared with the scroller thread, under scrollLock_.
+  struct Scroll {
+    bool running = false;     // the strip is on screen and free to move
+    bool quit = false;
+    bool armed = false;       // the next steps up to `last` are copies from the strip
+    bool wanted = false;      // a step the scroller cannot take is asked of the window
+    bool stepAsked = false;   // ... and that message is on its way
+    int source = 0;           // the strip's column at the window's left edge
+    int last = 0;
+    int steps = 0;            // pixels moved since the window's thread last looked
+    int cx = 0, cy = 0;       // the window's inside
+  };
+  std::mutex scrollLock_;
+  std::condition_variable scrollWake_;
+  Scroll scroll_;
+  std::thread scroller_;
+  size_t drawnSlot_ = SIZE_MAX;  // the slot the last paint copied from
   bool displayOff_ = false;
   win::PowerNotification displayNotification_;
   bool locked_ = false;  // the session is locked: nobody sees the strip
