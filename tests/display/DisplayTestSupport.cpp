@@ -61,7 +61,11 @@ Picture CaptureClient(HWND hwnd) {
   RECT client = win::ClientRect(hwnd);
   Canvas canvas(client.right, client.bottom);
   win::WindowDC source(hwnd);
-  ::BitBlt(canvas.dc.Get(), 0, 0, client.right, client.bottom, source.Get(), 0, 0, SRCCOPY);
+  // A window's own DC may be busy in another thread's copy for a moment (the ticker's).
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (::BitBlt(canvas.dc.Get(), 0, 0, client.right, client.bottom, source.Get(), 0, 0, SRCCOPY)) break;
+    ::Sleep(1);
+  }
   return canvas.Take();
 }
 

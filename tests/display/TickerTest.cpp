@@ -143,6 +143,20 @@ TEST_F(TickerTest, AShortSingleEntryIsDrawnAgainAndAgainAcrossTheStrip) {
   for (size_t i = 1; i < starts.size(); ++i) EXPECT_EQ(starts[i] - starts[i - 1], period) << i;
 }
 
+TEST_F(TickerTest, TheRowMovesOnWhileTheWindowsThreadIsBusy) {
+  CreateTicker();
+  CursorAway();
+  Add(L"A title long enough to fill the whole strip while it scrolls");
+  Show();
+  const std::vector<int> before = TitleStarts(test::CaptureClient(ticker.Hwnd()));
+  ::Sleep(400);  // no message is handled meanwhile: ten ticks' worth
+  const std::vector<int> after = TitleStarts(test::CaptureClient(ticker.Hwnd()));
+  ASSERT_FALSE(before.empty());
+  ASSERT_FALSE(after.empty());
+  EXPECT_GE(before[0] - after[0], 5);
+  EXPECT_LE(before[0] - after[0], 12);
+}
+
 TEST_F(TickerTest, CapacityThreeKeepsAllFiveEntriesUntilTheScrollPassesTheEndOfTheList) {
   Config().SetInt(section::kConfig, L"TICKER_CNT", 3);
   CreateTicker();
