@@ -143,7 +143,7 @@ TEST_F(TickerTest, AShortSingleEntryIsDrawnAgainAndAgainAcrossTheStrip) {
   for (size_t i = 1; i < starts.size(); ++i) EXPECT_EQ(starts[i] - starts[i - 1], period) << i;
 }
 
-TEST_F(TickerTest, TheRowMovesOnWhileTheWindowsThreadIsBusy) {
+TEST_F(TickerTest, TheRowMovesOnWhileTheWindowsThreadIsBusyAndStaysWhereItWasLeft) {
   CreateTicker();
   CursorAway();
   Add(L"A title long enough to fill the whole strip while it scrolls");
@@ -155,6 +155,13 @@ TEST_F(TickerTest, TheRowMovesOnWhileTheWindowsThreadIsBusy) {
   ASSERT_FALSE(after.empty());
   EXPECT_GE(before[0] - after[0], 5);
   EXPECT_LE(before[0] - after[0], 12);
+
+  // Paused, the window's own paint shows the row where the other thread left it.
+  CursorOnTicker();
+  test::PumpFor(100);
+  const std::vector<int> paused = TitleStarts(test::CaptureClient(ticker.Hwnd()));
+  ::RedrawWindow(ticker.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(TitleStarts(test::CaptureClient(ticker.Hwnd())), paused);
 }
 
 TEST_F(TickerTest, CapacityThreeKeepsAllFiveEntriesUntilTheScrollPassesTheEndOfTheList) {
