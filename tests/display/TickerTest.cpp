@@ -156,10 +156,12 @@ TEST_F(TickerTest, TheRowMovesOnWhileTheWindowsThreadIsBusyAndStaysWhereItWasLef
   EXPECT_GE(before[0] - after[0], 5);
   EXPECT_LE(before[0] - after[0], 12);
 
-  // Paused, the window's own paint shows the row where the other thread left it.
+  // Paused, the row holds still, and the window's own paint shows it where the other
+  // thread left it.
   CursorOnTicker();
   test::PumpFor(100);
   const std::vector<int> paused = TitleStarts(test::CaptureClient(ticker.Hwnd()));
+  test::PumpFor(200);
   ::RedrawWindow(ticker.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   EXPECT_EQ(TitleStarts(test::CaptureClient(ticker.Hwnd())), paused);
 }
