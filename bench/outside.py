@@ -227,7 +227,8 @@ def measure_cpu(exes, seconds):
     feeds = Feeds()
     rows = []
     for state, words in (("bare window", []), ("bare window, 40 ms timer", ["timer"]),
-                         ("... drawing a bar", ["timer", "draw"]), ("... a sleeping thread drawing", ["sleeper", "draw"])):
+                         ("... drawing a bar", ["timer", "draw"]),
+                         ("... a sleeping thread drawing", ["sleeper", "draw"])):
         bare = Program(BARE, args=words)
         pid = bare.pid()
         time.sleep(3)

@@ -125,7 +125,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   if (!hwnd) return 1;
   ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
   if (HasWord(commandLine, L"timer")) ::SetTimer(hwnd, 1, 40, nullptr);
-  if (HasWord(commandLine, L"sleeper") && !::CreateThread(nullptr, 64 * 1024, Sleeper, hwnd, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)) return 1;
+  if (HasWord(commandLine, L"sleeper") && !::CreateThread(nullptr, 0, Sleeper, hwnd, 0, nullptr)) return 1;
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&msg);
