@@ -193,10 +193,9 @@ void TickerWnd::ScrollLoop() {
       ++scroll_.source;
       ++scroll_.steps;
       scroll_.armed = scroll_.source < scroll_.last;
-      HDC dc = ::GetDC(Hwnd());  // the window's own DC, free while the scroller is armed
+      win::WindowDC dc(Hwnd());  // the window's own DC, free while the scroller is armed
       if (dc) {
-        CopyRow(dc, scroll_.source, scroll_.cx, scroll_.cy);
-        ::ReleaseDC(Hwnd(), dc);
+        CopyRow(dc.Get(), scroll_.source, scroll_.cx, scroll_.cy);
         drawn = true;
       }
     } else if (scroll_.wanted && !scroll_.stepAsked) {
