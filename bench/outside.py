@@ -6,7 +6,9 @@ same way (bench/win/BareWindow.cpp), each pellora.exe given in the same run:
            the bare window, also with a 40 ms timer, also moving a bar one pixel at each tick
            (through its own DC), also moved from a thread that sleeps between ticks (the
            cheapest wake under Wine); pellora scrolling 100 ticker entries;
-           pellora with the ticker hidden ("RSS_TICKER"=0). Percent of one core.
+           pellora with the ticker hidden ("RSS_TICKER"=0). Percent of one core; then the
+           goal's two differences beside the sleeping thread's, the floor of anything that
+           moves every 40 ms under Wine.
   freeze   a first refresh of 50 channels x 200 new items from a local server into an empty
            tree: the longest the window kept a ping waiting, and the time from the refresh
            command to the last row in the tree.
@@ -14,7 +16,8 @@ same way (bench/win/BareWindow.cpp), each pellora.exe given in the same run:
            /proc/<pid>/smaps_rollup: Wine answers another process's memory questions with
            zeros) with 50 channels x 100 items, beside the bare window's, and its anonymous
            part (without the pages of mapped files, which Windows does not count as private
-           bytes); --by-mapping also lists the difference by mapped file.
+           bytes); --by-mapping also lists the difference by mapped file; --split also measures
+           one item a channel, which parts what the items cost from what they do not.
   startup  median time until the window answers (pellora: main frame with its tray icon),
            warm, 9 runs each.
   floor    what Wine charges before any feed is read: the bare window's private memory with
@@ -248,6 +251,12 @@ def measure_cpu(exes, seconds):
     print(f"CPU over {seconds} s, percent of one core (process + its wineserver):")
     for state, exe, own, server in rows:
         print(f"  {state:30} {own:6.2f} + {server:6.2f} = {own + server:6.2f}   {exe}")
+    # The goal beside what anything that moves every 40 ms costs under Wine.
+    total = [own + server for _, _, own, server in rows]
+    print(f"  the cheapest way to move a bar: {total[3] - total[0]:+.2f} above the bare window")
+    for i, exe in enumerate(exes):
+        print(f"  scrolling: {total[4 + 2 * i] - total[5 + 2 * i]:+.2f} above the hidden ticker (goal < 0.5); "
+              f"hidden: {total[5 + 2 * i] - total[0]:+.2f} from the bare window (goal within 0.2)   {exe}")
 
 
 def measure_freeze(exes):
@@ -265,7 +274,7 @@ def measure_freeze(exes):
         feeds.shutdown()
 
 
-def measure_memory(exes, by_mapping=False):
+def measure_memory(exes, by_mapping=False, split=False):
     feeds = Feeds()
     bare = Program(BARE)
     pid = bare.pid()
@@ -288,6 +297,18 @@ def measure_memory(exes, by_mapping=False):
         if by_mapping:
             print_mapping_difference(private_kb_by_mapping(app.pid()), base_kb)
         app.stop()
+        if split:
+            # The same channels with one item each: what does not depend on the items, and
+            # the price of each of the other 4,950.
+            app = Program(exe, profile(feeds, 50, 1, ticker=1))
+            wait_for(pellora_up, 30, "pellora")
+            refresh()
+            wait_for(lambda: tree_rows() == 50 * 2, 120, "the refresh")
+            time.sleep(8)
+            one, one_anon = private_mb(app.pid())
+            app.stop()
+            print(f"    with 1 item a channel {one:7.2f} ({one - base:+.2f}) [{one_anon:.2f}, {one_anon - base_anon:+.2f}]; "
+                  f"each other item {(mb - one) * 2**20 / 4950:.0f} bytes [{(anon - one_anon) * 2**20 / 4950:.0f}]")
 
 
 def measure_floor():
@@ -329,9 +350,11 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("what", nargs="?", default="all", choices=["cpu", "freeze", "memory", "startup", "floor", "all"])
     parser.add_argument("exes", nargs="*")
-    parser.add_argument("--seconds", type=float, default=20)
+    parser.add_argument("--seconds", type=float, default=40)
     parser.add_argument("--by-mapping", action="store_true",
                         help="memory: also where the difference lies, by mapped file (100 kB or more)")
+    parser.add_argument("--split", action="store_true",
+                        help="memory: also with one item a channel, for the cost that does not depend on the items")
     args = parser.parse_intermixed_args()
     exes = [os.path.abspath(e) for e in args.exes] or [os.path.join(BUILD, "src", "app", "pellora.exe")]
     if args.what in ("cpu", "all"):
@@ -339,7 +362,7 @@ def main():
     if args.what in ("freeze", "all"):
         measure_freeze(exes)
     if args.what in ("memory", "all"):
-        measure_memory(exes, args.by_mapping)
+        measure_memory(exes, args.by_mapping, args.split)
     if args.what in ("startup", "all"):
         measure_startup(exes)
     if args.what in ("floor", "all"):
