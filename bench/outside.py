@@ -274,6 +274,17 @@ def measure_freeze(exes):
         feeds.shutdown()
 
 
+def settled_pellora(exe, feeds, items):
+    """pellora with 50 channels of `items` items each, refreshed and settled (the thread pool
+    lets its idle threads go about 5 s after their last work)."""
+    app = Program(exe, profile(feeds, 50, items, ticker=1))
+    wait_for(pellora_up, 30, "pellora")
+    refresh()
+    wait_for(lambda: tree_rows() == 50 * (items + 1), 120, "the refresh")
+    time.sleep(8)
+    return app
+
+
 def measure_memory(exes, by_mapping=False, split=False):
     feeds = Feeds()
     bare = Program(BARE)
@@ -285,12 +296,7 @@ def measure_memory(exes, by_mapping=False, split=False):
     print("private memory with 50 channels x 100 items (MB; in brackets its anonymous part):")
     print(f"  bare window {base:7.2f}  [{base_anon:.2f}]")
     for exe in exes:
-        app = Program(exe, profile(feeds, 50, 100, ticker=1))
-        wait_for(pellora_up, 30, "pellora")
-        refresh()
-        wait_for(lambda: tree_rows() == 50 * 101, 120, "the refresh")
-        # Settled: the thread pool lets its idle threads go about 5 s after their last work.
-        time.sleep(8)
+        app = settled_pellora(exe, feeds, 100)
         mb, anon = private_mb(app.pid())
         print(f"  pellora     {mb:7.2f}  ({mb - base:+.2f} above the bare window)  "
               f"[{anon:.2f}, {anon - base_anon:+.2f}]   {exe}")
@@ -298,13 +304,9 @@ def measure_memory(exes, by_mapping=False, split=False):
             print_mapping_difference(private_kb_by_mapping(app.pid()), base_kb)
         app.stop()
         if split:
-            # The same channels with one item each: what does not depend on the items, and
-            # the price of each of the other 4,950.
-            app = Program(exe, profile(feeds, 50, 1, ticker=1))
-            wait_for(pellora_up, 30, "pellora")
-            refresh()
-            wait_for(lambda: tree_rows() == 50 * 2, 120, "the refresh")
-            time.sleep(8)
+            # One item a channel: what does not depend on the items, and the price of each
+            # of the other 4,950.
+            app = settled_pellora(exe, feeds, 1)
             one, one_anon = private_mb(app.pid())
             app.stop()
             print(f"    with 1 item a channel {one:7.2f} ({one - base:+.2f}) [{one_anon:.2f}, {one_anon - base_anon:+.2f}]; "
